@@ -1,0 +1,23 @@
+#include "GameList.h"
+
+#include <QItemSelectionModel>
+#include <QSignalBlocker>
+
+GameList::GameList(QWidget* parent) : QListWidget(parent)
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setUniformItemSizes(true);
+}
+
+void GameList::focusInEvent(QFocusEvent* event)
+{
+    if (currentIndex().isValid()) {
+        QListWidget::focusInEvent(event);
+        return;
+    }
+    // The base class makes the first item current on focus; undo that without telling anyone.
+    const QSignalBlocker blockList(this);
+    const QSignalBlocker blockSelection(selectionModel());
+    QListWidget::focusInEvent(event);
+    selectionModel()->clearCurrentIndex();
+}

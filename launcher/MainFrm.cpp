@@ -1,0 +1,243 @@
+#include "MainFrm.h"
+
+#include "AboutFrm.h"
+#include "AppIcon.h"
+#include "AppInfo.h"
+#include "Catalogue.h"
+#include "DialogForm.h"
+#include "FileLookup.h"
+#include "FormLayout.h"
+#include "GameList.h"
+#include "MessageBox.h"
+#include "Snapshot.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+#include <cstdio>
+
+using Platform::formFont;
+using Platform::twipsRect;
+
+namespace {
+
+const QString errorCaption = QStringLiteral("Gantrel Error");
+
+void setColours(QWidget* widget, const QColor& text, const QColor& background)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Window, background);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+} // namespace
+
+MainFrm::MainFrm(const QDir& workDir)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_workDir(workDir)
+{
+    setObjectName(QStringLiteral("MainFrm"));
+    setWindowTitle(QStringLiteral("Gantrel - A Torvak Front-End"));
+    setWindowIcon(Platform::appIcon());
+    setFont(formFont(QStringLiteral("Arial"), 9.75));
+    setFixedSize(Platform::twips(11070), Platform::twips(5370));
+    createControls();
+}
+
+void MainFrm::createControls()
+{
+    const QFont bold975 = formFont(QStringLiteral("Arial"), 9.75, true);
+
+    Frame1 = new QGroupBox(QStringLiteral("Installed Games"), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setGeometry(twipsRect(60, 0, 4815, 5295));
+
+    Lista = new GameList(Frame1);
+    Lista->setObjectName(QStringLiteral("Lista"));
+    Lista->setGeometry(twipsRect(120, 240, 4575, 4905));
+    Lista->setFont(formFont(QStringLiteral("Arial"), 12, true));
+
+    gio = new QLineEdit(Frame1);
+    gio->setObjectName(QStringLiteral("gio"));
+    gio->setGeometry(twipsRect(3540, 4680, 915, 360));
+    gio->hide();
+
+    Frame2 = new QGroupBox(QStringLiteral("Snapshot"), this);
+    Frame2->setObjectName(QStringLiteral("Frame2"));
+    Frame2->setGeometry(twipsRect(4980, 0, 6015, 3735));
+
+    // The picture is drawn at its own size from the top-left corner and clipped to the box.
+    Snap = new QLabel(Frame2);
+    Snap->setObjectName(QStringLiteral("Snap"));
+    Snap->setGeometry(twipsRect(120, 240, 5775, 3375));
+    Snap->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setColours(Snap, Qt::white, Qt::black);
+
+    Banner = new QLabel(QStringLiteral("Gantrel"), Snap);
+    Banner->setObjectName(QStringLiteral("Banner"));
+    Banner->setGeometry(twipsRect(120, 840, 5535, 1335));
+    Banner->setAlignment(Qt::AlignCenter);
+    Banner->setFont(formFont(QStringLiteral("Comic Sans MS"), 48, true, true));
+    setColours(Banner, palette().color(QPalette::ToolTipBase), Qt::black);
+
+    Notpic = new QLabel(QStringLiteral("Picture Not Available"), Snap);
+    Notpic->setObjectName(QStringLiteral("Notpic"));
+    Notpic->setGeometry(twipsRect(120, 1320, 5535, 495));
+    Notpic->setAlignment(Qt::AlignCenter);
+    Notpic->setFont(formFont(QStringLiteral("Arial"), 20.25, true));
+    setColours(Notpic, Qt::white, QColor(15, 0, 0));
+    Notpic->hide();
+
+    Launch = new QPushButton(QStringLiteral("Launch The Game"), this);
+    Launch->setObjectName(QStringLiteral("Launch"));
+    Launch->setGeometry(twipsRect(4980, 3840, 3015, 855));
+    Launch->setFont(formFont(QStringLiteral("Arial"), 15.75, true));
+    Launch->setEnabled(false);
+
+    About = new QPushButton(QStringLiteral("About"), this);
+    About->setObjectName(QStringLiteral("About"));
+    About->setGeometry(twipsRect(4980, 4800, 1335, 495));
+
+    Exit = new QPushButton(QStringLiteral("Exit"), this);
+    Exit->setObjectName(QStringLiteral("Exit"));
+    Exit->setGeometry(twipsRect(6540, 4800, 1455, 495));
+
+    Frame3 = new QGroupBox(QStringLiteral("Options"), this);
+    Frame3->setObjectName(QStringLiteral("Frame3"));
+    Frame3->setGeometry(twipsRect(8100, 3720, 2895, 1575));
+
+    InputOpt = new QPushButton(QStringLiteral("Options For This Game"), Frame3);
+    InputOpt->setObjectName(QStringLiteral("InputOpt"));
+    InputOpt->setGeometry(twipsRect(120, 240, 2655, 615));
+    InputOpt->setFont(bold975);
+    InputOpt->setEnabled(false);
+
+    Option = new QPushButton(QStringLiteral("Default Options"), Frame3);
+    Option->setObjectName(QStringLiteral("Option"));
+    Option->setGeometry(twipsRect(240, 960, 2415, 495));
+    Option->setFont(bold975);
+
+    setTabOrder(Lista, About);
+    setTabOrder(About, Exit);
+    setTabOrder(Exit, Launch);
+    setTabOrder(Launch, InputOpt);
+    setTabOrder(InputOpt, Option);
+    Lista->setFocus();
+
+    connect(Lista, &QListWidget::currentRowChanged, this, &MainFrm::Lista_Click);
+    connect(About, &QPushButton::clicked, this, &MainFrm::About_Click);
+    connect(Exit, &QPushButton::clicked, this, &MainFrm::Exit_Click);
+}
+
+bool MainFrm::Form_Load()
+{
+    return FindTorvak() && Loadlista();
+}
+
+bool MainFrm::FindTorvak()
+{
+    if (Platform::fileExists(m_workDir, QStringLiteral("torvak.exe")))
+        return true;
+    Platform::messageBox(
+        QStringLiteral("File Torvak.exe Not Found! Unzip The Gantrel in the same directory of Torvak!!"), errorCaption);
+    return false;
+}
+
+bool MainFrm::Loadlista()
+{
+    Catalogue catalogue = readCatalogue(m_workDir);
+    if (!catalogue.found) {
+        Platform::messageBox(QStringLiteral("File Roms.txt Not Found! This file is needed by Gantrel. Re-extract from "
+                                            "the zip file or Manually edit one (Read the Gantrel.txt to know how!)"),
+                             errorCaption);
+        return false;
+    }
+    if (catalogue.notStored > 0) {
+        std::fprintf(stderr, "Gantrel: the list holds %d games; %d more installed games in roms.txt are not shown.\n",
+                     GameTable::SlotCount, catalogue.notStored);
+    }
+    m_games = catalogue.table;
+    Lista->addItems(sortedForList(m_games));
+    return true;
+}
+
+void MainFrm::Lista_Click()
+{
+    const QListWidgetItem* item = Lista->currentItem();
+    const int slot = item ? m_games.FindSelected(item->text()) : GameTable::NoSlot;
+    if (slot == GameTable::NoSlot)
+        return;
+
+    Launch->setEnabled(true);
+    InputOpt->setEnabled(true);
+    const QString romname = m_games.romname(slot);
+    gio->setText(romname);
+    Banner->hide();
+    Notpic->hide();
+    showSnapshot(romname);
+}
+
+void MainFrm::showSnapshot(const QString& romname)
+{
+    // A file that cannot be decoded counts as missing, and the next format is tried.
+    for (const QString& path : snapshotFiles(m_workDir, romname)) {
+        QImageReader reader(path);
+        reader.setDecideFormatFromContent(true);
+        const QImage image = reader.read();
+        if (!image.isNull()) {
+            Snap->setPixmap(QPixmap::fromImage(image));
+            return;
+        }
+    }
+    Snap->clear();
+    Notpic->show();
+}
+
+void MainFrm::About_Click()
+{
+    Platform::showDialog(this, new AboutFrm(this));
+}
+
+void MainFrm::Exit_Click()
+{
+    close();
+    QCoreApplication::quit();
+}
+
+void MainFrm::closeEvent(QCloseEvent* event)
+{
+    // A disabled main window has a dialog open; the dialog must be closed first.
+    if (!isEnabled()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+int MainFrm::run()
+{
+    QApplication::setApplicationName(Platform::appTitle());
+    QApplication::setApplicationVersion(
+        QStringLiteral("%1.%2.%3").arg(Platform::appMajor()).arg(Platform::appMinor()).arg(Platform::appRevision()));
+    QApplication::setWindowIcon(Platform::appIcon());
+
+    auto* window = new MainFrm(QDir::current());
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    if (!window->Form_Load()) {
+        delete window;
+        return 1;
+    }
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window->move(screen->availableGeometry().center() - window->rect().center());
+    window->show();
+    return QApplication::exec();
+}

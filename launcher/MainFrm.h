@@ -1,0 +1,61 @@
+#pragma once
+
+#include "GameTable.h"
+
+#include <QDir>
+#include <QWidget>
+
+class GameList;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The main window: the list of installed games, the snapshot of the selected one, and the buttons
+// that launch it and open the dialogs.
+class MainFrm final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit MainFrm(const QDir& workDir);
+
+    // The start-up checks and the catalogue. Returns false when the program must end: a message
+    // box has then told the user why, and the window must not be shown.
+    bool Form_Load();
+
+    const GameTable& games() const { return m_games; }
+
+    // Runs the program in the current folder; returns its exit status.
+    static int run();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    bool FindTorvak();
+    bool Loadlista();
+    void showSnapshot(const QString& romname);
+
+    void Lista_Click();
+    void About_Click();
+    void Exit_Click();
+
+    QDir m_workDir;
+    GameTable m_games;
+
+    QGroupBox* Frame1 = nullptr;
+    GameList* Lista = nullptr;
+    QLineEdit* gio = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QLabel* Snap = nullptr;
+    QLabel* Banner = nullptr;
+    QLabel* Notpic = nullptr;
+    QPushButton* Launch = nullptr;
+    QPushButton* About = nullptr;
+    QPushButton* Exit = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    QPushButton* InputOpt = nullptr;
+    QPushButton* Option = nullptr;
+};

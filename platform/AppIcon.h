@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QIcon>
+
+namespace Platform {
+
+// The program's icon, 32 x 32 and 16 x 16 in sixteen colours.
+QIcon appIcon();
+
+} // namespace Platform

@@ -1,0 +1,62 @@
+#include "DialogForm.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPushButton>
+
+namespace Platform {
+
+DialogForm::DialogForm(QWidget* mainWindow)
+    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_mainWindow(mainWindow)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+void DialogForm::setDefaultButton(QPushButton* button)
+{
+    m_defaultButton = button;
+    button->setDefault(true);
+}
+
+void DialogForm::setCancelButton(QPushButton* button)
+{
+    m_cancelButton = button;
+}
+
+void DialogForm::Form_Unload()
+{
+    if (m_mainWindow)
+        m_mainWindow->setEnabled(true);
+}
+
+void DialogForm::keyPressEvent(QKeyEvent* event)
+{
+    const bool plain = !(event->modifiers() & ~Qt::KeypadModifier);
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        auto* focused = qobject_cast<QPushButton*>(focusWidget());
+        QPushButton* target = focused ? focused : m_defaultButton.data();
+        if (target && target->isEnabled()) {
+            target->click();
+            return;
+        }
+    } else if (plain && event->key() == Qt::Key_Escape && m_cancelButton && m_cancelButton->isEnabled()) {
+        m_cancelButton->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void DialogForm::closeEvent(QCloseEvent* event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+void showDialog(QWidget* mainWindow, DialogForm* dialog)
+{
+    mainWindow->setEnabled(false);
+    dialog->show();
+}
+
+} // namespace Platform

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QString>
+#include <QTemporaryDir>
+
+// A fresh working folder for one test, with helpers to lay out files in it.
+class WorkFolder final
+{
+public:
+    WorkFolder();
+
+    bool isValid() const { return m_dir.isValid(); }
+    QString path() const { return m_dir.path(); }
+    QDir dir() const { return QDir(m_dir.path()); }
+    QString filePath(const QString& relative) const { return m_dir.filePath(relative); }
+
+    // Writes a file, creating its folders; returns false on failure.
+    bool write(const QString& relative, const QByteArray& content = {}) const;
+    bool makeFolder(const QString& relative) const;
+    QByteArray read(const QString& relative) const;
+
+    // The usual emulator folder: torvak.exe and a catalogue of the given bytes.
+    bool layEmulator(const QByteArray& catalogue) const;
+
+private:
+    QTemporaryDir m_dir;
+};
