@@ -45,15 +45,15 @@ void ItemReader::skipLineEnd()
 
 bool ItemReader::readItem(QString* item)
 {
-    QByteArray bytes;
-    const bool ok = readItemBytes(&bytes);
+    QByteArrayView bytes;
+    const bool ok = readItemView(&bytes);
     *item = QString::fromLocal8Bit(bytes);
     return ok;
 }
 
-bool ItemReader::readItemBytes(QByteArray* item)
+bool ItemReader::readItemView(QByteArrayView* item)
 {
-    item->clear();
+    *item = QByteArrayView();
     if (atEnd())
         return false;
 
@@ -67,7 +67,7 @@ bool ItemReader::readItemBytes(QByteArray* item)
         qsizetype close = m_data.indexOf('"', start);
         if (close < 0)
             close = size;
-        *item = m_data.mid(start, close - start);
+        *item = QByteArrayView(data + start, close - start);
         m_pos = close + 1;
         while (m_pos < size && data[m_pos] != ',' && !isLineEnd(data[m_pos]))
             ++m_pos;
@@ -78,7 +78,7 @@ bool ItemReader::readItemBytes(QByteArray* item)
         qsizetype end = m_pos;
         while (end > start && isBlank(data[end - 1]))
             --end;
-        *item = m_data.mid(start, end - start);
+        *item = QByteArrayView(data + start, end - start);
     }
 
     if (m_pos < size) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 // Reads a settings or catalogue file as a stream of items rather than lines:
@@ -25,8 +26,9 @@ public:
     // Reads the next item. Returns false, leaving `item` empty, when the data has ended.
     bool readItem(QString* item);
 
-    // The next item as raw bytes, for callers that decode it later or not at all.
-    bool readItemBytes(QByteArray* item);
+    // The next item as raw bytes, for callers that decode it later or not at all. The view stays
+    // valid as long as the reader.
+    bool readItemView(QByteArrayView* item);
 
 private:
     void skipLineEnd();

@@ -1,56 +1,20 @@
 #include "Catalogue.h"
 
 #include "FileLookup.h"
+#include "InstalledIndex.h"
 #include "ItemReader.h"
-
-#include <QDirIterator>
 
 #include <algorithm>
 
-namespace {
-
-QString folded(const QString& name)
+bool isSafeSetName(QByteArrayView name)
 {
-    return name.toCaseFolded();
-}
-
-} // namespace
-
-InstalledIndex::InstalledIndex(const QDir& workDir)
-{
-    const QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
-    for (QDirIterator it(workDir.absolutePath(), all); it.hasNext();) {
-        it.next();
-        m_entries.insert(folded(it.fileName()));
-    }
-
-    const QString roms = Platform::findEntry(workDir, QStringLiteral("roms"), Platform::EntryKind::Folder);
-    if (roms.isEmpty())
-        return;
-    const QString suffix = QStringLiteral(".zip");
-    for (QDirIterator it(roms, QDir::Files | QDir::Hidden | QDir::System); it.hasNext();) {
-        it.next();
-        const QString name = it.fileName();
-        if (name.endsWith(suffix, Qt::CaseInsensitive))
-            m_zips.insert(folded(name.chopped(suffix.size())));
-    }
-}
-
-bool InstalledIndex::isUnpacked(const QString& name) const
-{
-    return m_entries.contains(folded(name));
-}
-
-bool InstalledIndex::isZipped(const QString& name) const
-{
-    return m_zips.contains(folded(name));
-}
-
-bool isSafeSetName(const QString& name)
-{
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+    if (name.isEmpty() || name == QByteArrayView(".") || name == QByteArrayView(".."))
         return false;
-    return !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) && !name.contains(QChar(0));
+    for (const char c : name) {
+        if (c == '/' || c == '\\' || c == '\0')
+            return false;
+    }
+    return true;
 }
 
 Catalogue readCatalogue(const QDir& workDir)
@@ -66,12 +30,13 @@ Catalogue readCatalogue(const QDir& workDir)
     const InstalledIndex installed(workDir);
 
     ItemReader reader(std::move(data));
-    QString name;
-    QString description;
+    // Most records name games that are not installed: decode a record only when it is stored.
+    QByteArrayView name;
+    QByteArrayView description;
     while (!reader.atEnd()) {
-        reader.readItem(&name);
+        reader.readItemView(&name);
         // A record cut short at the end of the file names no game.
-        if (!reader.readItem(&description))
+        if (!reader.readItemView(&description))
             break;
         if (!isSafeSetName(name))
             continue;
@@ -82,8 +47,10 @@ Catalogue readCatalogue(const QDir& workDir)
                 continue;
             zipped = true;
         }
-        if (!catalogue.table.add(name, description, zipped))
+        if (catalogue.table.count() == GameTable::SlotCount)
             ++catalogue.notStored;
+        else
+            catalogue.table.add(QString::fromLocal8Bit(name), QString::fromLocal8Bit(description), zipped);
     }
     return catalogue;
 }

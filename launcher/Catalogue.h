@@ -2,30 +2,13 @@
 
 #include "GameTable.h"
 
+#include <QByteArrayView>
 #include <QDir>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 
-// What is installed in the working folder, listed once so that a large catalogue costs one
-// hash lookup per game instead of a look at the disk. Names are matched without regard to case.
-class InstalledIndex final
-{
-public:
-    explicit InstalledIndex(const QDir& workDir);
-
-    // A file or folder of that name in the working folder: an unpacked set.
-    bool isUnpacked(const QString& name) const;
-    // An ordinary file roms\<name>.zip: a zipped set.
-    bool isZipped(const QString& name) const;
-
-private:
-    QSet<QString> m_entries;
-    QSet<QString> m_zips;
-};
-
 // A set name that is safe to use as a file name inside the working folder.
-bool isSafeSetName(const QString& name);
+bool isSafeSetName(QByteArrayView name);
 
 struct Catalogue
 {

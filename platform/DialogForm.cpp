@@ -56,6 +56,8 @@ void DialogForm::closeEvent(QCloseEvent* event)
 void showDialog(QWidget* mainWindow, DialogForm* dialog)
 {
     mainWindow->setEnabled(false);
+    // Over the middle of the main window, where the user is looking.
+    dialog->move(mainWindow->frameGeometry().center() - dialog->rect().center());
     dialog->show();
 }
 

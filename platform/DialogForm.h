@@ -35,7 +35,7 @@ private:
     QPointer<QPushButton> m_cancelButton;
 };
 
-// Disables the main window first, then shows the freshly created dialog without waiting for it.
+// Disables the main window first, then shows the freshly created dialog over it, without waiting for it.
 void showDialog(QWidget* mainWindow, DialogForm* dialog);
 
 } // namespace Platform

@@ -134,9 +134,9 @@ void TestCatalogue::unsafeNamesPassedOver()
     QCOMPARE(table.count(), 1);
     QCOMPARE(table.romname(0), QStringLiteral("safe"));
 
-    QVERIFY(!isSafeSetName(QStringLiteral("a/b")));
-    QVERIFY(isSafeSetName(QStringLiteral("...")));
-    QVERIFY(isSafeSetName(QStringLiteral("sf2t")));
+    QVERIFY(!isSafeSetName("a/b"));
+    QVERIFY(isSafeSetName("..."));
+    QVERIFY(isSafeSetName("sf2t"));
 }
 
 void TestCatalogue::namesWithoutRegardToCase()
