@@ -1,0 +1,7 @@
+#!/bin/sh
+# Configures and builds everything in build/ (or the folder given as the first argument).
+set -eu
+cd "$(dirname "$0")/.."
+build="${1:-build}"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$build" --parallel "$(nproc)"
