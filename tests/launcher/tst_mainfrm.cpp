@@ -43,6 +43,7 @@ private slots:
 
 private:
     bool writeImage(const QString& relative, const QSize& size, const char* format);
+    bool openWindow();
     void select(int row);
 
     QScopedPointer<WorkFolder> m_work;
@@ -77,6 +78,16 @@ bool TestMainFrm::writeImage(const QString& relative, const QSize& size, const c
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::red);
     return m_work->makeFolder(QFileInfo(relative).path()) && image.save(m_work->filePath(relative), format);
+}
+
+bool TestMainFrm::openWindow()
+{
+    m_frm.reset(new MainFrm(m_work->dir()));
+    if (!m_frm->Form_Load())
+        return false;
+    m_list = m_frm->findChild<QListWidget*>(QStringLiteral("Lista"));
+    m_frm->show();
+    return QTest::qWaitForWindowActive(m_frm.data());
 }
 
 void TestMainFrm::select(int row)
@@ -120,12 +131,7 @@ void TestMainFrm::startupFailures()
 
 void TestMainFrm::opensWithNothingSelected()
 {
-    m_frm.reset(new MainFrm(m_work->dir()));
-    QVERIFY(m_frm->Form_Load());
-    m_frm->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_frm.data()));
-
-    m_list = m_frm->findChild<QListWidget*>(QStringLiteral("Lista"));
+    QVERIFY(openWindow());
     QStringList shown;
     for (int row = 0; row < m_list->count(); ++row)
         shown.append(m_list->item(row)->text());
@@ -161,11 +167,7 @@ void TestMainFrm::opensWithNothingSelected()
 
 void TestMainFrm::selectionShowsSnapshot()
 {
-    m_frm.reset(new MainFrm(m_work->dir()));
-    QVERIFY(m_frm->Form_Load());
-    m_frm->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_frm.data()));
-    m_list = m_frm->findChild<QListWidget*>(QStringLiteral("Lista"));
+    QVERIFY(openWindow());
     const auto* snap = m_frm->findChild<QLabel*>(QStringLiteral("Snap"));
     const auto* notpic = m_frm->findChild<QLabel*>(QStringLiteral("Notpic"));
     const auto* gio = m_frm->findChild<QLineEdit*>(QStringLiteral("gio"));
@@ -206,11 +208,7 @@ void TestMainFrm::selectionShowsSnapshot()
 
 void TestMainFrm::aboutDisablesMainWindow()
 {
-    m_frm.reset(new MainFrm(m_work->dir()));
-    QVERIFY(m_frm->Form_Load());
-    m_frm->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_frm.data()));
-
+    QVERIFY(openWindow());
     QTest::mouseClick(m_frm->findChild<QPushButton*>(QStringLiteral("About")), Qt::LeftButton);
     QVERIFY(!m_frm->isEnabled());
     QPointer<QWidget> about;
@@ -243,10 +241,7 @@ void TestMainFrm::aboutDisablesMainWindow()
 
 void TestMainFrm::exitClosesWindow()
 {
-    m_frm.reset(new MainFrm(m_work->dir()));
-    QVERIFY(m_frm->Form_Load());
-    m_frm->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_frm.data()));
+    QVERIFY(openWindow());
     QTest::mouseClick(m_frm->findChild<QPushButton*>(QStringLiteral("Exit")), Qt::LeftButton);
     QVERIFY(!m_frm->isVisible());
 }
