@@ -48,7 +48,7 @@ QString folded(QByteArrayView name)
 char* InstalledIndex::NameSet::place(qsizetype size)
 {
     if (m_free < size) {
-        const qsizetype capacity = std::max<qsizetype>(64 * 1024, size);
+        const qsizetype capacity = std::max<qsizetype>(qsizetype(64) * 1024, size);
         m_blocks.emplace_back(new char[static_cast<std::size_t>(capacity)]);
         m_next = m_blocks.back().get();
         m_free = capacity;

@@ -141,12 +141,22 @@ void TestCatalogue::unsafeNamesPassedOver()
 
 void TestCatalogue::namesWithoutRegardToCase()
 {
-    QVERIFY(m_work->write(QStringLiteral("ROMS.TXT"), "pacx,Pac X\r\nZAPPER,Zapper\r\n"));
+    QVERIFY(m_work->write(QStringLiteral("ROMS.TXT"), "pacx,Pac X\r\nZAPPER,Zapper\r\ncaf\xC3\xA9,Caf\xC3\xA9\r\n"
+                                                      "\xC3\x84rger,Unlisted\r\nkelvin,Kelvin\r\n"));
     QVERIFY(m_work->makeFolder(QStringLiteral("PacX")));
     QVERIFY(m_work->write(QStringLiteral("Roms/zapper.ZIP")));
+    QVERIFY(m_work->makeFolder(QStringLiteral("CAF\u00c9")));
+    QVERIFY(m_work->makeFolder(QStringLiteral("Arger")));
+    // The Kelvin sign folds to a plain k, as it does wherever names are compared.
+    QVERIFY(m_work->write(QStringLiteral("Roms/\u212aELVIN.zip")));
 
     const GameTable table = readCatalogue(m_work->dir()).table;
-    QCOMPARE(table.count(), 2);
+    QCOMPARE(table.count(), 4);
+    QCOMPARE(table.romname(2), QStringLiteral("caf\u00e9"));
+    QCOMPARE(table.romdesc(2), QStringLiteral("Caf\u00e9"));
+    QCOMPARE(table.romzip(2), QString());
+    QCOMPARE(table.romname(3), QStringLiteral("kelvin"));
+    QCOMPARE(table.romzip(3), QStringLiteral("zip"));
     QCOMPARE(table.romname(0), QStringLiteral("pacx"));
     QCOMPARE(table.romzip(0), QString());
     QCOMPARE(table.romname(1), QStringLiteral("ZAPPER"));
