@@ -45,7 +45,7 @@ QStringList snapshotFiles(const QDir& workDir, const QString& romname)
     QStringList files;
     for (const QString& path : found) {
         if (!path.isEmpty())
-            files.append(QFileInfo(path).absoluteFilePath());
+            files.append(path);
     }
     return files;
 }

@@ -42,7 +42,7 @@ QString findInFolder(const QString& folder, const QString& name, EntryKind kind)
         if (isKind(it.fileInfo(), kind))
             best = it.filePath();
     }
-    return best.isEmpty() ? best : QFileInfo(best).absoluteFilePath();
+    return best;
 }
 
 } // namespace
