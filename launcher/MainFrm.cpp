@@ -9,6 +9,7 @@
 #include "FormLayout.h"
 #include "GameList.h"
 #include "MessageBox.h"
+#include "OptionFrm.h"
 #include "Snapshot.h"
 
 #include <QApplication>
@@ -135,6 +136,7 @@ void MainFrm::createControls()
 
     connect(Lista, &QListWidget::currentRowChanged, this, &MainFrm::Lista_Click);
     connect(About, &QPushButton::clicked, this, &MainFrm::About_Click);
+    connect(Option, &QPushButton::clicked, this, &MainFrm::Option_Click);
     connect(Exit, &QPushButton::clicked, this, &MainFrm::Exit_Click);
 }
 
@@ -205,6 +207,11 @@ void MainFrm::showSnapshot(const QString& romname)
 void MainFrm::About_Click()
 {
     Platform::showDialog(this, new AboutFrm(this));
+}
+
+void MainFrm::Option_Click()
+{
+    Platform::showDialog(this, new OptionFrm(this, m_workDir));
 }
 
 void MainFrm::Exit_Click()

@@ -3,6 +3,7 @@
 #include "WorkFolder.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -38,6 +39,7 @@ private slots:
     void opensWithNothingSelected();
     void selectionShowsSnapshot();
     void aboutDisablesMainWindow();
+    void defaultOptionsOpensPreferences();
     void exitClosesWindow();
     void listsFiftyOneGames();
 
@@ -237,6 +239,26 @@ void TestMainFrm::aboutDisablesMainWindow()
     QVERIFY(reopened != windows.end());
     QTest::keyClick(*reopened, Qt::Key_Escape);
     QVERIFY(m_frm->isEnabled());
+}
+
+void TestMainFrm::defaultOptionsOpensPreferences()
+{
+    QVERIFY(m_work->write(QStringLiteral("GANTREL.INI"), "-vsync ON\r\n"));
+    QVERIFY(openWindow());
+    QTest::mouseClick(m_frm->findChild<QPushButton*>(QStringLiteral("Option")), Qt::LeftButton);
+    QVERIFY(!m_frm->isEnabled());
+    QPointer<QWidget> options;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == QLatin1String("OptionFrm") && window->isVisible())
+            options = window;
+    }
+    QVERIFY(options);
+    // The dialog reads the settings file of the main window's folder.
+    QVERIFY(options->findChild<QCheckBox*>(QStringLiteral("VSync"))->isChecked());
+
+    QTest::mouseClick(options->findChild<QPushButton*>(QStringLiteral("Cancel")), Qt::LeftButton);
+    QVERIFY(m_frm->isEnabled());
+    QTRY_VERIFY(options.isNull());
 }
 
 void TestMainFrm::exitClosesWindow()
