@@ -8,6 +8,7 @@
 #include "FileLookup.h"
 #include "FormLayout.h"
 #include "GameList.h"
+#include "Inputfrm.h"
 #include "MessageBox.h"
 #include "Snapshot.h"
 
@@ -135,6 +136,7 @@ void MainFrm::createControls()
 
     connect(Lista, &QListWidget::currentRowChanged, this, &MainFrm::Lista_Click);
     connect(About, &QPushButton::clicked, this, &MainFrm::About_Click);
+    connect(InputOpt, &QPushButton::clicked, this, &MainFrm::InputOpt_Click);
     connect(Exit, &QPushButton::clicked, this, &MainFrm::Exit_Click);
 }
 
@@ -205,6 +207,11 @@ void MainFrm::showSnapshot(const QString& romname)
 void MainFrm::About_Click()
 {
     Platform::showDialog(this, new AboutFrm(this));
+}
+
+void MainFrm::InputOpt_Click()
+{
+    Platform::showDialog(this, new Inputfrm(this, gio->text(), m_workDir));
 }
 
 void MainFrm::Exit_Click()

@@ -38,6 +38,7 @@ private slots:
     void opensWithNothingSelected();
     void selectionShowsSnapshot();
     void aboutDisablesMainWindow();
+    void gameOptionsForSelectedGame();
     void exitClosesWindow();
     void listsFiftyOneGames();
 
@@ -237,6 +238,28 @@ void TestMainFrm::aboutDisablesMainWindow()
     QVERIFY(reopened != windows.end());
     QTest::keyClick(*reopened, Qt::Key_Escape);
     QVERIFY(m_frm->isEnabled());
+}
+
+void TestMainFrm::gameOptionsForSelectedGame()
+{
+    QVERIFY(openWindow());
+    auto* inputOpt = m_frm->findChild<QPushButton*>(QStringLiteral("InputOpt"));
+    select(3);
+    QCOMPARE(m_list->currentItem()->text(), QStringLiteral("pac X, the return"));
+    QTest::mouseClick(inputOpt, Qt::LeftButton);
+    QVERIFY(!m_frm->isEnabled());
+    QPointer<QWidget> options;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == QLatin1String("Inputfrm") && window->isVisible())
+            options = window;
+    }
+    QVERIFY(options);
+    QCOMPARE(options->windowTitle(), QStringLiteral("Set Game Options"));
+
+    QTest::mouseClick(options->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+    QVERIFY(m_frm->isEnabled());
+    QTRY_VERIFY(options.isNull());
+    QVERIFY(m_work->read(QStringLiteral("pacx.ini")).startsWith(";-----"));
 }
 
 void TestMainFrm::exitClosesWindow()
