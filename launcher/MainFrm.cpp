@@ -8,6 +8,7 @@
 #include "FileLookup.h"
 #include "FormLayout.h"
 #include "GameList.h"
+#include "Inputfrm.h"
 #include "MessageBox.h"
 #include "OptionFrm.h"
 #include "Snapshot.h"
@@ -137,6 +138,7 @@ void MainFrm::createControls()
     connect(Lista, &QListWidget::currentRowChanged, this, &MainFrm::Lista_Click);
     connect(About, &QPushButton::clicked, this, &MainFrm::About_Click);
     connect(Option, &QPushButton::clicked, this, &MainFrm::Option_Click);
+    connect(InputOpt, &QPushButton::clicked, this, &MainFrm::InputOpt_Click);
     connect(Exit, &QPushButton::clicked, this, &MainFrm::Exit_Click);
 }
 
@@ -212,6 +214,11 @@ void MainFrm::About_Click()
 void MainFrm::Option_Click()
 {
     Platform::showDialog(this, new OptionFrm(this, m_workDir));
+}
+
+void MainFrm::InputOpt_Click()
+{
+    Platform::showDialog(this, new Inputfrm(this, gio->text(), m_workDir));
 }
 
 void MainFrm::Exit_Click()

@@ -41,6 +41,7 @@ private:
     void Lista_Click();
     void About_Click();
     void Option_Click();
+    void InputOpt_Click();
     void Exit_Click();
 
     QDir m_workDir;

@@ -40,6 +40,7 @@ private slots:
     void selectionShowsSnapshot();
     void aboutDisablesMainWindow();
     void defaultOptionsOpensPreferences();
+    void gameOptionsForSelectedGame();
     void exitClosesWindow();
     void listsFiftyOneGames();
 
@@ -47,6 +48,8 @@ private:
     bool writeImage(const QString& relative, const QSize& size, const char* format);
     bool openWindow();
     void select(int row);
+    // The visible top-level window of that name, or null.
+    static QWidget* topLevel(const char* name);
 
     QScopedPointer<WorkFolder> m_work;
     QScopedPointer<MainFrm> m_frm;
@@ -90,6 +93,15 @@ bool TestMainFrm::openWindow()
     m_list = m_frm->findChild<QListWidget*>(QStringLiteral("Lista"));
     m_frm->show();
     return QTest::qWaitForWindowActive(m_frm.data());
+}
+
+QWidget* TestMainFrm::topLevel(const char* name)
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto found = std::find_if(windows.begin(), windows.end(), [name](QWidget* w) {
+        return w->objectName() == QLatin1String(name) && w->isVisible();
+    });
+    return found == windows.end() ? nullptr : *found;
 }
 
 void TestMainFrm::select(int row)
@@ -213,11 +225,7 @@ void TestMainFrm::aboutDisablesMainWindow()
     QVERIFY(openWindow());
     QTest::mouseClick(m_frm->findChild<QPushButton*>(QStringLiteral("About")), Qt::LeftButton);
     QVERIFY(!m_frm->isEnabled());
-    QPointer<QWidget> about;
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window->objectName() == QLatin1String("AboutFrm") && window->isVisible())
-            about = window;
-    }
+    QPointer<QWidget> about = topLevel("AboutFrm");
     QVERIFY(about);
     QVERIFY(about->parentWidget() == nullptr);
 
@@ -232,12 +240,9 @@ void TestMainFrm::aboutDisablesMainWindow()
     // The box is made afresh at every opening.
     QTest::mouseClick(m_frm->findChild<QPushButton*>(QStringLiteral("About")), Qt::LeftButton);
     QVERIFY(!m_frm->isEnabled());
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    const auto reopened = std::find_if(windows.begin(), windows.end(), [](QWidget* w) {
-        return w->objectName() == QLatin1String("AboutFrm") && w->isVisible();
-    });
-    QVERIFY(reopened != windows.end());
-    QTest::keyClick(*reopened, Qt::Key_Escape);
+    QWidget* reopened = topLevel("AboutFrm");
+    QVERIFY(reopened);
+    QTest::keyClick(reopened, Qt::Key_Escape);
     QVERIFY(m_frm->isEnabled());
 }
 
@@ -247,11 +252,7 @@ void TestMainFrm::defaultOptionsOpensPreferences()
     QVERIFY(openWindow());
     QTest::mouseClick(m_frm->findChild<QPushButton*>(QStringLiteral("Option")), Qt::LeftButton);
     QVERIFY(!m_frm->isEnabled());
-    QPointer<QWidget> options;
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window->objectName() == QLatin1String("OptionFrm") && window->isVisible())
-            options = window;
-    }
+    QPointer<QWidget> options = topLevel("OptionFrm");
     QVERIFY(options);
     // The dialog reads the settings file of the main window's folder.
     QVERIFY(options->findChild<QCheckBox*>(QStringLiteral("VSync"))->isChecked());
@@ -259,6 +260,24 @@ void TestMainFrm::defaultOptionsOpensPreferences()
     QTest::mouseClick(options->findChild<QPushButton*>(QStringLiteral("Cancel")), Qt::LeftButton);
     QVERIFY(m_frm->isEnabled());
     QTRY_VERIFY(options.isNull());
+}
+
+void TestMainFrm::gameOptionsForSelectedGame()
+{
+    QVERIFY(openWindow());
+    auto* inputOpt = m_frm->findChild<QPushButton*>(QStringLiteral("InputOpt"));
+    select(3);
+    QCOMPARE(m_list->currentItem()->text(), QStringLiteral("pac X, the return"));
+    QTest::mouseClick(inputOpt, Qt::LeftButton);
+    QVERIFY(!m_frm->isEnabled());
+    QPointer<QWidget> options = topLevel("Inputfrm");
+    QVERIFY(options);
+    QCOMPARE(options->windowTitle(), QStringLiteral("Set Game Options"));
+
+    QTest::mouseClick(options->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+    QVERIFY(m_frm->isEnabled());
+    QTRY_VERIFY(options.isNull());
+    QVERIFY(m_work->read(QStringLiteral("pacx.ini")).startsWith(";-----"));
 }
 
 void TestMainFrm::exitClosesWindow()

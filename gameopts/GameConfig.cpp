@@ -1,0 +1,163 @@
+#include "GameConfig.h"
+
+#include "FileLookup.h"
+#include "ItemReader.h"
+
+#include <algorithm>
+
+namespace {
+
+const QString buttonHeader = QStringLiteral("; button mappings");
+const QString keyboardHeader = QStringLiteral("; keyboard scan codes");
+const QString dipHeader = QStringLiteral("; dip switches");
+const QString ruler = QStringLiteral(";----------------------------------------------");
+const QString noButton = QStringLiteral("-1");
+const QString noButtonInFile = QStringLiteral("255");
+
+constexpr int prefixLength = 21;
+
+// The values of a remap line start in column 22. Each is a run of non-blanks ended by one blank or
+// the end of the line, so two blanks in a row give an empty value and shift the later ones.
+void parseRemapLine(const QString& line, GameConfig::Row* row)
+{
+    int p = 0;
+    for (QString& entry : *row) {
+        QString t;
+        QChar c;
+        while (c != QLatin1Char(' ') && p + prefixLength < line.size()) {
+            c = line.at(prefixLength + p);
+            if (c != QLatin1Char(' '))
+                t.append(c);
+            ++p;
+        }
+        entry = t;
+    }
+}
+
+// The dialog can show only whole numbers from -1 to 10: anything else is brought to one of them.
+QString usableEntry(const QString& text)
+{
+    if (text == noButtonInFile)
+        return noButton;
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok)
+        return noButton;
+    return QString::number(std::clamp(value, GameDevices::NoButton, GameDevices::MaxButton));
+}
+
+QString fileEntry(const QString& entry)
+{
+    return entry.isEmpty() || entry == noButton ? noButtonInFile : entry;
+}
+
+// A line break in a value would split the DIP line in two.
+QString dipValue(QString value)
+{
+    value.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    value.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return value;
+}
+
+} // namespace
+
+QString GameDevices::linePrefix(int index)
+{
+    return QStringLiteral("-remapbut") + QString::fromLatin1(device(index).keyword).rightJustified(11) +
+           QLatin1Char(' ');
+}
+
+GameConfig::GameConfig() : k(emptyMap()) {}
+
+GameConfig::ButtonMap GameConfig::emptyMap()
+{
+    ButtonMap map;
+    for (Row& row : map)
+        row.fill(noButton);
+    return map;
+}
+
+QString gameConfigFileName(const QString& romname)
+{
+    if (romname.isEmpty() || romname.contains(QLatin1Char('/')) || romname.contains(QLatin1Char('\\')) ||
+        romname.contains(QChar::Null))
+        return {};
+    return romname + QStringLiteral(".ini");
+}
+
+GameConfig parseGameConfig(const QByteArray& data)
+{
+    GameConfig config;
+    ItemReader reader(data);
+    QString value;
+    // Each header is tested on the value read last, so the last line of a section is itself
+    // tested against the later headers. A section cut short by the end of the file ends there.
+    while (!reader.atEnd()) {
+        reader.readItem(&value);
+        if (value == buttonHeader) {
+            for (int device = 1; device <= GameDevices::Count; ++device) {
+                if (!reader.readItem(&value))
+                    break;
+                parseRemapLine(value, &config.k[static_cast<size_t>(device)]);
+            }
+        }
+        if (value == keyboardHeader) {
+            reader.readItem(&value);
+            reader.readItem(&value);
+        }
+        if (value == dipHeader && reader.readItem(&value)) {
+            config.dip1 = value.mid(5, 2);
+            config.dip2 = value.mid(8, 2);
+            config.dip3 = value.mid(11, 2);
+        }
+    }
+    for (size_t device = 1; device <= GameDevices::Count; ++device) {
+        for (QString& entry : config.k[device])
+            entry = usableEntry(entry);
+    }
+    return config;
+}
+
+bool readGameConfig(const QDir& workDir, const QString& romname, GameConfig* config)
+{
+    const QString name = gameConfigFileName(romname);
+    if (name.isEmpty())
+        return false;
+    const QString path = Platform::findEntry(workDir, name, Platform::EntryKind::File);
+    QByteArray data;
+    if (path.isEmpty() || !ItemReader::readFile(path, &data))
+        return false;
+    *config = parseGameConfig(data);
+    return true;
+}
+
+QStringList gameConfigLines(const GameConfig& config)
+{
+    QStringList lines{ruler, QStringLiteral("; Configuration for "), ruler, QString(), buttonHeader};
+    for (int index = 1; index <= GameDevices::Count; ++index) {
+        const GameConfig::Row& row = config.k[static_cast<size_t>(index)];
+        QStringList values;
+        for (int input = 0; input < GameDevices::device(index).values; ++input)
+            values.append(fileEntry(row[static_cast<size_t>(input)]));
+        lines.append(GameDevices::linePrefix(index) + values.join(QLatin1Char(' ')));
+    }
+    lines.append(QString());
+    lines.append(dipHeader);
+    lines.append(QStringLiteral("-dip ") + dipValue(config.dip1) + QLatin1Char(' ') + dipValue(config.dip2) +
+                 QLatin1Char(' ') + dipValue(config.dip3));
+    return lines;
+}
+
+SaveResult writeGameConfig(const QDir& workDir, const QString& romname, const GameConfig& config)
+{
+    const QString name = gameConfigFileName(romname);
+    if (name.isEmpty()) {
+        SaveResult result;
+        result.error = QStringLiteral("No game is selected, so there is no file to save its options in.");
+        return result;
+    }
+    SaveResult result = saveLines(workDir, name, gameConfigLines(config));
+    if (!result.ok)
+        result.error = QStringLiteral("Cannot save %1: %2").arg(name, result.error);
+    return result;
+}
