@@ -55,10 +55,12 @@ void onProgress(void* context, long long done, long long total)
             state->window = new UnzipProgress(state->archiveName);
             state->window->setProgress(done, total);
             state->window->show();
-        } else if (state->sinceRepaint.elapsed() < RepaintMilliseconds && done != total) {
-            return;
+        } else {
+            state->window->setProgress(done, total);
+            // Thousands of small members would otherwise spend their time repainting.
+            if (state->sinceRepaint.isValid() && state->sinceRepaint.elapsed() < RepaintMilliseconds)
+                return;
         }
-        state->window->setProgress(done, total);
         state->sinceRepaint.start();
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     } catch (...) {
