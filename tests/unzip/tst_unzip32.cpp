@@ -11,6 +11,8 @@
 
 #include <cstring>
 
+#include <sys/mount.h>
+
 namespace {
 
 // What the library told the test's callbacks.
@@ -443,6 +445,38 @@ private slots:
         for (const QString& file : written)
             QVERIFY2(QFileInfo(path(target + "/" + file)).isFile(), qPrintable(file));
         QVERIFY(!heard.printed.isEmpty());
+    }
+
+    void fullDisk_data()
+    {
+        QTest::addColumn<bool>("existing");
+        QTest::newRow("new file") << false;
+        QTest::newRow("replacing a file") << true;
+    }
+
+    void fullDisk()
+    {
+        QFETCH(bool, existing);
+        QVERIFY(writeArchive(path("f.zip"), {{QStringLiteral("big.rom"), romBytes(400000, 8), true},
+                                             {QStringLiteral("after.rom"), "after"}}));
+        const QString device = path("small");
+        QVERIFY(QDir().mkpath(device));
+        // A small memory file system stands in for a full disk.
+        if (::mount("tmpfs", QFile::encodeName(device).constData(), "tmpfs", 0, "size=64k") != 0)
+            QSKIP("cannot mount a small file system here");
+        struct Unmount
+        {
+            QByteArray at;
+            ~Unmount() { ::umount2(at.constData(), MNT_DETACH); }
+        } unmount{QFile::encodeName(device)};
+        if (existing)
+            QVERIFY(writeFile(device + "/big.rom", "old"));
+        QCOMPARE(unzip("f.zip", "small"), PK_DISK);
+        QVERIFY(heard.printed.contains("cannot write big.rom"));
+        // Nothing half-written stays, an old file stays whole, and later members are not tried.
+        QCOMPARE(tree(device), existing ? QStringList{"big.rom"} : QStringList());
+        if (existing)
+            QCOMPARE(readFile(device + "/big.rom"), QByteArray("old"));
     }
 
     void encryptedMembers_data()
