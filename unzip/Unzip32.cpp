@@ -352,8 +352,12 @@ private:
     }
     void progress(long long done)
     {
-        if (progressHook.fn)
-            progressHook.fn(progressHook.ctx, done, m_total);
+        try {
+            if (progressHook.fn)
+                progressHook.fn(progressHook.ctx, done, m_total);
+        } catch (...) {
+            // It may be called while a file is open; a failing window must not leave that file behind.
+        }
     }
 
     bool openArchive();
@@ -799,6 +803,9 @@ int windll_unzip(int ifnc, char** ifnv, int xfnc, char** xfnv, DCL* lpDCL, USERF
         return extraction.run(names(ifnc, ifnv), names(xfnc, xfnv));
     } catch (const std::bad_alloc&) {
         return PK_MEM;
+    } catch (...) {
+        // A caller's callback threw: nothing may cross this plain interface.
+        return PK_ERR;
     }
 }
 

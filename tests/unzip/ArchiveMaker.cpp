@@ -29,9 +29,12 @@ bool writeArchive(const QString& path, const QList<ArchiveMember>& members)
         if (member.name.endsWith(QLatin1Char('/'))) {
             index = zip_dir_add(archive, name.constData(), ZIP_FL_ENC_UTF_8);
         } else {
-            // The archive copies the bytes only when it is closed, so it gets its own copy to free.
-            void* copy = std::malloc(static_cast<std::size_t>(member.data.size()) + 1);
-            std::memcpy(copy, member.data.constData(), static_cast<std::size_t>(member.data.size()));
+            // The archive frees its own copy of the bytes once it has written them.
+            void* copy = nullptr;
+            if (!member.data.isEmpty()) {
+                copy = std::malloc(static_cast<std::size_t>(member.data.size()));
+                std::memcpy(copy, member.data.constData(), static_cast<std::size_t>(member.data.size()));
+            }
             zip_source_t* source = zip_source_buffer(archive, copy, static_cast<zip_uint64_t>(member.data.size()), 1);
             index = source ? zip_file_add(archive, name.constData(), source, ZIP_FL_ENC_UTF_8) : -1;
             if (index < 0 && source)

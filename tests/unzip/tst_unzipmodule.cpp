@@ -203,7 +203,7 @@ private slots:
     {
         QByteArray rom(300000, Qt::Uninitialized);
         for (int i = 0; i < rom.size(); ++i)
-            rom[i] = char((i * 7919) % 251);
+            rom[i] = char((quint32(i) * 7919u) % 251u);
         QVERIFY(writeArchive(path("s.zip"), {{QStringLiteral("a.rom"), rom}}));
         QByteArray bytes = readFile(path("s.zip"));
         QVERIFY(writeFile(path("s.zip"), bytes.replace(500, 100, QByteArray(100, '\x33'))));
