@@ -217,33 +217,31 @@ private slots:
     void replaceQuery_data()
     {
         QTest::addColumn<Platform::MessageAnswer>("answer");
+        QTest::addColumn<QByteArray>("name");
         QTest::addColumn<int>("result");
-        QTest::newRow("yes") << Platform::MessageAnswer::Yes << 102;
-        QTest::newRow("no") << Platform::MessageAnswer::No << 100;
-        QTest::newRow("cancel or closed") << Platform::MessageAnswer::Cancel << 104;
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("yes") << Platform::MessageAnswer::Yes << QByteArray("game/a.rom") << 102 << "game/a.rom";
+        QTest::newRow("no") << Platform::MessageAnswer::No << QByteArray("game/a.rom") << 100 << "game/a.rom";
+        QTest::newRow("cancel or closed")
+            << Platform::MessageAnswer::Cancel << QByteArray("game/a.rom") << 104 << "game/a.rom";
+        QTest::newRow("at most 256 bytes read")
+            << Platform::MessageAnswer::Yes << QByteArray(300, 'n') << 102 << QString(256, QLatin1Char('n'));
     }
 
     void replaceQuery()
     {
         QFETCH(Platform::MessageAnswer, answer);
+        QFETCH(QByteArray, name);
         QFETCH(int, result);
+        QFETCH(QString, shown);
         MessageBoxSpy spy;
         spy.queueAnswer(answer);
-        QByteArray name("game/a.rom");
         QCOMPARE(UnzipReplaceCallback(name.data()), result);
         QCOMPARE(spy.requests().size(), 1);
         const Platform::MessageRequest& box = spy.requests().first();
-        QCOMPARE(box.text, QStringLiteral("Overwrite game/a.rom?"));
+        QCOMPARE(box.text, "Overwrite " + shown + "?");
         QCOMPARE(box.caption, QStringLiteral("VBUnzip - File already exists"));
         QCOMPARE(box.buttons, Platform::MessageButtons::YesNoCancel);
-    }
-
-    void replaceQueryReadsAtMost256Bytes()
-    {
-        MessageBoxSpy spy;
-        QByteArray name(300, 'n');
-        UnzipReplaceCallback(name.data());
-        QCOMPARE(spy.requests().first().text, QStringLiteral("Overwrite ") + QString(256, QLatin1Char('n')) + "?");
     }
 
     void replaceQueryDuringExtraction()
