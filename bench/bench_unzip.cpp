@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMap>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -152,11 +153,13 @@ void run(benchmark::State& state, int (*extract)(const QString&, const QString&)
 {
     const Fixture& f = fixture();
     const QString archive = large ? f.large : f.small;
-    const QString target = f.dir.filePath(QStringLiteral("out"));
+    // Every extraction goes to a new folder, as in the launcher, where the clean-up has removed the
+    // last one; the folders are removed only after the timed runs.
+    static int runs = 0;
+    QStringList targets;
     for (auto _ : state) {
-        state.PauseTiming();
-        QDir(target).removeRecursively();
-        state.ResumeTiming();
+        const QString target = f.dir.filePath(QStringLiteral("out%1").arg(++runs));
+        targets.append(target);
         QElapsedTimer clock;
         clock.start();
         const int status = extract(archive, target);
@@ -166,7 +169,8 @@ void run(benchmark::State& state, int (*extract)(const QString&, const QString&)
             break;
         }
     }
-    QDir(target).removeRecursively();
+    for (const QString& target : targets)
+        QDir(target).removeRecursively();
 }
 
 void BM_Ours_Large(benchmark::State& state)

@@ -5,10 +5,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include <QByteArray>
@@ -158,6 +163,12 @@ public:
         return best.isEmpty() ? other : best;
     }
 
+    void remove(const QString& name)
+    {
+        if (m_entries.remove(name) > 0)
+            m_folded.remove(name.toCaseFolded(), name);
+    }
+
     bool isFolder(const QString& storedName) const { return m_entries.value(storedName); }
 
 private:
@@ -206,6 +217,8 @@ struct WriteJob
     bool encrypted = false;
     QByteArray password;
     time_t mtime = 0;
+    FolderIndex* folder = nullptr; // learns of the new file, or forgets it when it fails
+    QString fileName;
 };
 
 struct WriteResult
@@ -324,6 +337,112 @@ WriteResult writeMember(zip_t* archive, const WriteJob& job, char* buffer,
     return result;
 }
 
+// Writes members on a second thread with an archive handle of its own, so that two members are
+// decompressed at once. It holds one member at a time; everything that talks to the caller
+// (callbacks, progress) stays on the calling thread.
+class Helper
+{
+public:
+    explicit Helper(const QString& zipPath) : m_buffer(new char[WriteBufferSize])
+    {
+        int error = 0;
+        m_archive = zip_open(QFile::encodeName(zipPath).constData(), ZIP_RDONLY, &error);
+        if (m_archive)
+            m_thread = std::thread([this] { loop(); });
+    }
+
+    ~Helper()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_archive)
+            zip_discard(m_archive);
+    }
+
+    Helper(const Helper&) = delete;
+    Helper& operator=(const Helper&) = delete;
+
+    bool usable() const { return m_archive != nullptr; }
+
+    // Takes the job unless a job is still in hand.
+    bool post(const WriteJob& job)
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_busy)
+                return false;
+            m_job = job;
+            m_busy = true;
+        }
+        m_wake.notify_all();
+        return true;
+    }
+
+    std::vector<std::pair<WriteJob, WriteResult>> takeFinished()
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return std::exchange(m_finished, {});
+    }
+
+    // Waits until the job in hand is done, calling `beat` once for every few megabytes it writes.
+    void waitIdle(const std::function<void()>& beat)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return !m_busy || m_beats > 0; });
+            const int beats = std::exchange(m_beats, 0);
+            lock.unlock();
+            for (int i = 0; i < beats; ++i)
+                beat();
+            lock.lock();
+            if (!m_busy && m_beats == 0)
+                return;
+        }
+    }
+
+private:
+    void loop()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_stop || m_job.has_value(); });
+            if (m_stop)
+                return;
+            WriteJob job = std::move(*m_job);
+            m_job.reset();
+            lock.unlock();
+            const WriteResult result = writeMember(m_archive, job, m_buffer.get(), [this](quint64) {
+                {
+                    const std::lock_guard<std::mutex> beatLock(m_mutex);
+                    ++m_beats;
+                }
+                m_changed.notify_all();
+            });
+            lock.lock();
+            m_finished.emplace_back(std::move(job), result);
+            m_busy = false;
+            m_changed.notify_all();
+        }
+    }
+
+    zip_t* m_archive = nullptr;
+    std::unique_ptr<char[]> m_buffer;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_changed;
+    std::optional<WriteJob> m_job;
+    bool m_busy = false;
+    bool m_stop = false;
+    int m_beats = 0;
+    std::vector<std::pair<WriteJob, WriteResult>> m_finished;
+};
+
 class Extraction
 {
 public:
@@ -363,7 +482,10 @@ private:
     bool openArchive();
     void list(const std::vector<zip_uint64_t>& members);
     void extract(const std::vector<zip_uint64_t>& members);
-    bool extractOne(zip_uint64_t index, char* buffer, long long done);
+    bool plan(zip_uint64_t index, WriteJob* job);
+    void finish(const WriteJob& job, const WriteResult& result);
+    void collect();
+    void settle();
     bool mayReplace(const WriteJob& job, const zip_stat_t& stat);
     bool prepareTarget();
     FolderIndex* folderFor(const QStringList& parts, qsizetype count);
@@ -383,6 +505,11 @@ private:
     bool m_replaceAll = false;
     QByteArray m_lastPassword;
     bool m_havePassword = false;
+
+    std::unique_ptr<Helper> m_helper;
+    QString m_helperPath; // the file the helper is writing
+    long long m_done = 0;
+    bool m_aborted = false;
 };
 
 void Extraction::print(const QString& text, int level)
@@ -629,6 +756,7 @@ bool Extraction::askPassword(const zip_stat_t& stat, const QString& display, QBy
         fail(IZ_BADPWD);
         return false;
     }
+    settle();
     char buffer[PasswordLength + 1] = {};
     const QByteArray name = display.toLocal8Bit();
     if (m_callbacks->password(buffer, PasswordLength + 1, "Enter password for: ", name.constData()) != 0) {
@@ -654,28 +782,77 @@ void Extraction::extract(const std::vector<zip_uint64_t>& members)
     if (!prepareTarget())
         return;
     std::unique_ptr<char[]> buffer(new char[WriteBufferSize]);
-    long long done = 0;
+    const bool twoAtOnce = members.size() > 1 && std::thread::hardware_concurrency() > 1;
     for (const zip_uint64_t index : members) {
-        const bool goOn = extractOne(index, buffer.get(), done);
-        progress(++done);
-        if (!goOn)
-            return;
+        collect();
+        if (m_aborted)
+            break;
+        WriteJob job;
+        if (!plan(index, &job)) {
+            progress(++m_done);
+            continue;
+        }
+        if (job.path == m_helperPath)
+            settle(); // the same file twice: the second copy must not race the first
+        if (twoAtOnce) {
+            if (!m_helper)
+                m_helper = std::make_unique<Helper>(m_zipPath);
+            if (m_helper->usable() && m_helper->post(job)) {
+                m_helperPath = job.path;
+                continue;
+            }
+        }
+        finish(job, writeMember(m_archive, job, buffer.get(), [this](quint64) { progress(m_done); }));
+        if (m_aborted)
+            break;
     }
+    settle();
 }
 
-// Extracts one member; false when the extraction must stop (the disk is full).
-bool Extraction::extractOne(zip_uint64_t index, char* buffer, long long done)
+void Extraction::collect()
+{
+    if (!m_helper)
+        return;
+    for (const auto& [job, result] : m_helper->takeFinished())
+        finish(job, result);
+}
+
+// Lets the helper finish its member, so that nothing is in flight.
+void Extraction::settle()
+{
+    if (!m_helper)
+        return;
+    m_helper->waitIdle([this] { progress(m_done); });
+    collect();
+}
+
+void Extraction::finish(const WriteJob& job, const WriteResult& result)
+{
+    if (job.path == m_helperPath)
+        m_helperPath.clear();
+    if (result.status != PK_OK) {
+        print(result.error, 1);
+        fail(result.status);
+        if (!job.replace)
+            job.folder->remove(job.fileName);
+        m_aborted = m_aborted || result.abort;
+    }
+    progress(++m_done);
+}
+
+// Decides what becomes of one member, asking the caller where needed; true when `job` is to be written.
+bool Extraction::plan(zip_uint64_t index, WriteJob* job)
 {
     zip_stat_t stat;
     if (zip_stat_index(m_archive, index, 0, &stat) != 0)
-        return true;
+        return false;
     const MemberName member = splitMemberName(QString::fromUtf8(stat.name), m_options.SpaceToUnderscore != 0);
     if (member.unsafe) {
         print(
             QStringLiteral("warning:  skipped \"%1\": its path leads outside the target folder\n").arg(member.display),
             1);
         warn();
-        return true;
+        return false;
     }
     zip_uint8_t system = 0;
     zip_uint32_t attributes = 0;
@@ -683,20 +860,20 @@ bool Extraction::extractOne(zip_uint64_t index, char* buffer, long long done)
         ((attributes >> 16) & S_IFMT) == S_IFLNK) {
         print(QStringLiteral("warning:  skipped \"%1\": symbolic links are not extracted\n").arg(member.display), 1);
         warn();
-        return true;
+        return false;
     }
     if (member.parts.isEmpty())
-        return true;
+        return false;
     if (member.isFolder) {
         if (m_options.ndflag && !folderFor(member.parts, member.parts.size()))
             fail(PK_DISK);
-        return true;
+        return false;
     }
     const QStringList parts = m_options.ndflag ? member.parts : QStringList{member.parts.last()};
     FolderIndex* folder = folderFor(parts, parts.size() - 1);
     if (!folder) {
         fail(PK_DISK);
-        return true;
+        return false;
     }
     if (!zip_compression_method_supported(stat.comp_method, 0)) {
         print(QStringLiteral("skipping: %1  unsupported compression method %2\n")
@@ -704,54 +881,50 @@ bool Extraction::extractOne(zip_uint64_t index, char* buffer, long long done)
                   .arg(stat.comp_method),
               1);
         fail(IZ_UNSUP);
-        return true;
+        return false;
     }
 
-    WriteJob job;
-    job.index = index;
-    job.display = parts.join(QLatin1Char('/'));
-    job.mtime = stat.mtime;
+    job->index = index;
+    job->display = parts.join(QLatin1Char('/'));
+    job->mtime = stat.mtime;
     const QString& fileName = parts.last();
     const QString existing = folder->find(fileName, false);
     if (!existing.isEmpty() && folder->isFolder(existing)) {
         print(
-            QStringLiteral("error:  cannot create %1\n        a folder of that name is in the way\n").arg(job.display),
+            QStringLiteral("error:  cannot create %1\n        a folder of that name is in the way\n").arg(job->display),
             1);
         fail(PK_DISK);
-        return true;
+        return false;
     }
     if (existing.isEmpty()) {
         if (m_options.nfflag)
-            return true;
-        job.path = folder->path() + QLatin1Char('/') + fileName;
+            return false;
+        job->path = folder->path() + QLatin1Char('/') + fileName;
     } else {
-        job.path = folder->path() + QLatin1Char('/') + existing;
-        job.replace = true;
-        if (!mayReplace(job, stat))
-            return true;
+        job->path = folder->path() + QLatin1Char('/') + existing;
+        job->replace = true;
+        if (!mayReplace(*job, stat))
+            return false;
     }
 
     if (stat.encryption_method != ZIP_EM_NONE) {
         if (!zip_encryption_method_supported(stat.encryption_method, 0)) {
             print(QStringLiteral("skipping: %1  unsupported encryption\n").arg(member.display), 1);
             fail(IZ_UNSUP);
-            return true;
+            return false;
         }
-        job.encrypted = true;
-        if (!askPassword(stat, member.display, &job.password))
-            return true;
+        job->encrypted = true;
+        if (!askPassword(stat, member.display, &job->password))
+            return false;
     }
 
     print(QStringLiteral("%1: %2\n")
               .arg(stat.comp_method == ZIP_CM_STORE ? QStringLiteral(" extracting") : QStringLiteral("  inflating"),
-                   job.display));
-    const WriteResult result = writeMember(m_archive, job, buffer, [this, done](quint64) { progress(done); });
-    if (result.status != PK_OK) {
-        print(result.error, 1);
-        fail(result.status);
-        return !result.abort;
-    }
-    if (!job.replace)
+                   job->display));
+    job->folder = folder;
+    job->fileName = fileName;
+    // Known from now on, so that a second member of the same name replaces it.
+    if (!job->replace)
         folder->add(fileName, false);
     return true;
 }
@@ -773,6 +946,7 @@ bool Extraction::mayReplace(const WriteJob& job, const zip_stat_t& stat)
     // The query may read up to 256 bytes, whatever the length of the name.
     if (shown.size() < 256)
         shown.append(256 - shown.size(), '\0');
+    settle(); // the query shows progress up to this member
     const int answer = m_callbacks->replace(shown.data());
     if (answer == IDM_REPLACE_NONE)
         m_skipExisting = true;

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <algorithm>
 #include <cstring>
 
 #include <sys/mount.h>
@@ -460,8 +461,11 @@ private slots:
             QVERIFY(writeFile(device + "/big.rom", "old"));
         QCOMPARE(unzip("f.zip", "small"), PK_DISK);
         QVERIFY(heard.printed.contains("cannot write big.rom"));
-        // Nothing half-written stays, an old file stays whole, and later members are not tried.
-        QCOMPARE(tree(device), existing ? QStringList{"big.rom"} : QStringList());
+        // Nothing half-written stays and an old file stays whole. The small member after it may
+        // have been written beside it before the full disk was noticed.
+        QStringList left = tree(device);
+        left.removeAll(QStringLiteral("after.rom"));
+        QCOMPARE(left, existing ? QStringList{"big.rom"} : QStringList());
         if (existing)
             QCOMPARE(readFile(device + "/big.rom"), QByteArray("old"));
     }
@@ -570,11 +574,12 @@ private slots:
         windll_set_progress(nullptr, nullptr);
         QCOMPARE(status, PK_OK);
         QVERIFY(!heard.progressOnOtherThread);
-        // After each member, and at least three beats inside the large one.
-        QCOMPARE(heard.progress.first(), (QList<long long>{1, 3}));
+        // Once after each member and once for each 4 MiB of the large one, whichever thread wrote it.
+        QCOMPARE(heard.progress.size(), 3 + 3);
+        QVERIFY(std::is_sorted(heard.progress.begin(), heard.progress.end()));
+        QVERIFY(heard.progress.contains(QList<long long>{1, 3}));
+        QVERIFY(heard.progress.contains(QList<long long>{2, 3}));
         QCOMPARE(heard.progress.last(), (QList<long long>{3, 3}));
-        QVERIFY(heard.progress.count(QList<long long>{1, 3}) >= 4);
-        QCOMPARE(heard.progress.count(QList<long long>{2, 3}), 1);
     }
 
     void emptyArchiveAndBadParameters()
