@@ -1,6 +1,7 @@
 #include "GameList.h"
 
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QSignalBlocker>
 
 GameList::GameList(QWidget* parent) : QListWidget(parent)
@@ -20,4 +21,13 @@ void GameList::focusInEvent(QFocusEvent* event)
     const QSignalBlocker blockSelection(selectionModel());
     QListWidget::focusInEvent(event);
     selectionModel()->clearCurrentIndex();
+}
+
+void GameList::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        emit enterPressed();
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }

@@ -4,19 +4,24 @@
 #include "AppIcon.h"
 #include "AppInfo.h"
 #include "Catalogue.h"
+#include "CommandLine.h"
 #include "DialogForm.h"
 #include "FileLookup.h"
 #include "FormLayout.h"
 #include "GameList.h"
 #include "Inputfrm.h"
+#include "LaunchPlan.h"
 #include "MessageBox.h"
 #include "OptionFrm.h"
+#include "ProcessStart.h"
 #include "Snapshot.h"
+#include "UnzipModule.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QImageReader>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -136,6 +141,9 @@ void MainFrm::createControls()
     Lista->setFocus();
 
     connect(Lista, &QListWidget::currentRowChanged, this, &MainFrm::Lista_Click);
+    connect(Lista, &QListWidget::itemDoubleClicked, this, &MainFrm::Lista_DblClick);
+    connect(Lista, &GameList::enterPressed, this, [this] { Form_KeyPress(13); });
+    connect(Launch, &QPushButton::clicked, this, &MainFrm::Launch_Click);
     connect(About, &QPushButton::clicked, this, &MainFrm::About_Click);
     connect(Option, &QPushButton::clicked, this, &MainFrm::Option_Click);
     connect(InputOpt, &QPushButton::clicked, this, &MainFrm::InputOpt_Click);
@@ -176,6 +184,7 @@ bool MainFrm::Loadlista()
 
 void MainFrm::Lista_Click()
 {
+    CleanExtracted();
     const QListWidgetItem* item = Lista->currentItem();
     const int slot = item ? m_games.FindSelected(item->text()) : GameTable::NoSlot;
     if (slot == GameTable::NoSlot)
@@ -206,23 +215,126 @@ void MainFrm::showSnapshot(const QString& romname)
     Notpic->show();
 }
 
+void MainFrm::Lista_DblClick()
+{
+    launchAction();
+}
+
+void MainFrm::Launch_Click()
+{
+    launchAction();
+}
+
+void MainFrm::Form_KeyPress(int KeyAscii)
+{
+    if (KeyAscii == 13)
+        launchAction();
+}
+
+void MainFrm::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        Form_KeyPress(13);
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void MainFrm::launchAction()
+{
+    CleanExtracted();
+    LaunchGame();
+}
+
+void MainFrm::loadini()
+{
+    Flagcfg = LaunchPlan::optionString(m_workDir);
+}
+
+void MainFrm::LaunchGame()
+{
+    setEnabled(false);
+    loadini();
+
+    const QListWidgetItem* item = Lista->currentItem();
+    const int slot = item ? m_games.FindSelected(item->text()) : GameTable::NoSlot;
+    if (slot == GameTable::NoSlot) {
+        setEnabled(true);
+        return;
+    }
+
+    const QString romname = m_games.romname(slot);
+    if (m_games.romzip(slot) == QLatin1String("zip")) {
+        UnzipNewLine = QStringLiteral("\r\n");
+        UnzipMessages.clear();
+        UnzipListCount = 0;
+        UnzipIncludeNames[0] = QString();
+        UnzipExcludeNames[0] = QString();
+
+        giocov = romname;
+        m_extracted.begin(m_workDir, LaunchPlan::extractionFolder(romname));
+        for (const Extraction& step : LaunchPlan::extractions(romname))
+            UnzipArchive(step.archive, step.target, 0, 1, 0, 1, 0, 0);
+    }
+
+    startEmulator(LaunchPlan::commandLine(romname, Flagcfg));
+    setEnabled(true);
+}
+
+void MainFrm::startEmulator(const QString& command)
+{
+    // The program is the emulator found in the working folder whatever the case of its name; it
+    // receives the arguments of the command line as its home platform would split them.
+    QStringList arguments = Platform::splitCommandLine(command);
+    arguments.removeFirst();
+    Platform::ProcessRequest request;
+    request.program = Platform::findEntry(m_workDir, QStringLiteral("torvak.exe"), Platform::EntryKind::File);
+    request.arguments = arguments;
+    request.workingFolder = m_workDir.absolutePath();
+
+    QString error;
+    if (request.program.isEmpty()) {
+        error = QStringLiteral("The file torvak.exe is no longer in the folder %1.")
+                    .arg(QDir::toNativeSeparators(m_workDir.absolutePath()));
+    } else {
+        const Platform::StartResult result = Platform::startDetached(request);
+        if (result.ok)
+            return;
+        error = QStringLiteral("Torvak could not be started: %1").arg(result.error);
+    }
+    Platform::messageBox(error, errorCaption);
+}
+
+void MainFrm::CleanExtracted()
+{
+    if (giocov.isEmpty())
+        return;
+    m_extracted.clean();
+    giocov.clear();
+}
+
 void MainFrm::About_Click()
 {
+    CleanExtracted();
     Platform::showDialog(this, new AboutFrm(this));
 }
 
 void MainFrm::Option_Click()
 {
+    CleanExtracted();
+    CleanExtracted();
     Platform::showDialog(this, new OptionFrm(this, m_workDir));
 }
 
 void MainFrm::InputOpt_Click()
 {
+    CleanExtracted();
     Platform::showDialog(this, new Inputfrm(this, gio->text(), m_workDir));
 }
 
 void MainFrm::Exit_Click()
 {
+    CleanExtracted();
     close();
     QCoreApplication::quit();
 }
@@ -234,6 +346,8 @@ void MainFrm::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    // Extracted files left behind would pass for an unpacked set at the next start.
+    CleanExtracted();
     QWidget::closeEvent(event);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ExtractedFolder.h"
 #include "GameTable.h"
 
 #include <QDir>
@@ -31,6 +32,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void createControls();
@@ -38,7 +40,16 @@ private:
     bool Loadlista();
     void showSnapshot(const QString& romname);
 
+    void loadini();
+    void LaunchGame();
+    void CleanExtracted();
+    void launchAction();
+    void startEmulator(const QString& command);
+
     void Lista_Click();
+    void Lista_DblClick();
+    void Launch_Click();
+    void Form_KeyPress(int KeyAscii);
     void About_Click();
     void Option_Click();
     void InputOpt_Click();
@@ -46,6 +57,11 @@ private:
 
     QDir m_workDir;
     GameTable m_games;
+    // The option string of the current launch.
+    QString Flagcfg;
+    // The set whose extracted files are on disk, empty when none are.
+    QString giocov;
+    ExtractedFolder m_extracted;
 
     QGroupBox* Frame1 = nullptr;
     GameList* Lista = nullptr;

@@ -29,3 +29,19 @@ bool WorkFolder::layEmulator(const QByteArray& catalogue) const
 {
     return write(QStringLiteral("torvak.exe"), "#!/bin/sh\n") && write(QStringLiteral("roms.txt"), catalogue);
 }
+
+bool WorkFolder::layRecordingEmulator(const QByteArray& catalogue) const
+{
+    const QByteArray script = "#!/bin/sh\n"
+                              "{\n"
+                              "  for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done\n"
+                              "  printf -- '--\\n'\n"
+                              "  find . -mindepth 2 -type f ! -path './roms/*' | LC_ALL=C sort\n"
+                              "} > launch.tmp\n"
+                              "mv launch.tmp launch.txt\n";
+    const QString emulator = filePath(QStringLiteral("torvak.exe"));
+    return write(QStringLiteral("torvak.exe"), script) &&
+           QFile::setPermissions(emulator,
+                                 QFile::permissions(emulator) | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther) &&
+           write(QStringLiteral("roms.txt"), catalogue);
+}

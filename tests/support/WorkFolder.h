@@ -24,6 +24,11 @@ public:
     // The usual emulator folder: torvak.exe and a catalogue of the given bytes.
     bool layEmulator(const QByteArray& catalogue) const;
 
+    // The same with a stand-in emulator that, when started, writes launch.txt: its arguments, one
+    // per line in brackets, then "--", then the files inside the folders of the working folder
+    // other than roms/, as "./folder/file", sorted.
+    bool layRecordingEmulator(const QByteArray& catalogue) const;
+
 private:
     QTemporaryDir m_dir;
 };

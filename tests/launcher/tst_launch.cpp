@@ -1,0 +1,383 @@
+#include "ArchiveMaker.h"
+#include "MainFrm.h"
+#include "MessageBoxSpy.h"
+#include "ProcessStart.h"
+#include "WorkFolder.h"
+
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+const QByteArray catalogue = "pacman,Pac Man\r\n"
+                             "galaga,Galaga\r\n"
+                             "sf2ce,Street Fighter II CE\r\n"
+                             "sf2cej,SF2 CE Japan\r\n"
+                             "sf2tj,SF2 Turbo Japan\r\n"
+                             "sf2t,SF2 Turbo\r\n";
+
+// What the stand-in emulator saw when it started.
+struct Launched
+{
+    QStringList arguments;
+    QStringList files;
+};
+
+} // namespace
+
+class TestLaunch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void commandLines_data();
+    void commandLines();
+    void settingsReadAtEveryLaunch();
+    void zippedSetExtractedAndRemoved();
+    void sharedFolderSets_data();
+    void sharedFolderSets();
+    void unpackedSetNotExtracted();
+    void missingArchiveReported();
+    void userFolderSurvivesCleanup();
+    void closeBoxCleansUp();
+    void launchTriggers();
+    void windowDisabledUntilStarted();
+    void emulatorCannotStart();
+
+private:
+    bool openWindow();
+    void select(const QString& description);
+    void launch();
+    // Waits for the stand-in emulator's record of its start, and takes it away for the next launch.
+    bool launched();
+    bool exists(const QString& relative) const { return QFileInfo::exists(m_work->filePath(relative)); }
+
+    QScopedPointer<WorkFolder> m_work;
+    QScopedPointer<MainFrm> m_frm;
+    QListWidget* m_list = nullptr;
+    Launched m_seen;
+};
+
+void TestLaunch::init()
+{
+    m_work.reset(new WorkFolder);
+    QVERIFY(m_work->layRecordingEmulator(catalogue));
+    QVERIFY(m_work->write(QStringLiteral("pacman/pacman.rom"), "own"));
+    QVERIFY(m_work->makeFolder(QStringLiteral("roms")));
+    QVERIFY(writeArchive(m_work->filePath(QStringLiteral("roms/galaga.zip")),
+                         {{"a.rom", "a"}, {"gfx/", {}}, {"gfx/b.rom", "b"}}));
+    QVERIFY(writeArchive(m_work->filePath(QStringLiteral("roms/sf2ce.zip")), {{"ce.rom", "ce"}}));
+    QVERIFY(writeArchive(m_work->filePath(QStringLiteral("roms/sf2cej.zip")), {{"cej.rom", "cej"}}));
+    QVERIFY(writeArchive(m_work->filePath(QStringLiteral("roms/sf2tj.zip")), {{"tj.rom", "tj"}}));
+    QVERIFY(writeArchive(m_work->filePath(QStringLiteral("roms/sf2t.zip")), {{"t.rom", "t"}}));
+    // The extraction resolves its paths against the current folder, as the program never leaves it.
+    QVERIFY(QDir::setCurrent(m_work->path()));
+}
+
+void TestLaunch::cleanup()
+{
+    m_frm.reset();
+    m_list = nullptr;
+    Platform::setProcessStartHook({});
+    QDir::setCurrent(QDir::tempPath());
+}
+
+bool TestLaunch::openWindow()
+{
+    m_frm.reset(new MainFrm(m_work->dir()));
+    if (!m_frm->Form_Load())
+        return false;
+    m_list = m_frm->findChild<QListWidget*>(QStringLiteral("Lista"));
+    m_frm->show();
+    return QTest::qWaitForWindowActive(m_frm.data());
+}
+
+void TestLaunch::select(const QString& description)
+{
+    const QList<QListWidgetItem*> items = m_list->findItems(description, Qt::MatchExactly);
+    QCOMPARE(items.size(), 1);
+    QTest::mouseClick(m_list->viewport(), Qt::LeftButton, {}, m_list->visualItemRect(items.first()).center());
+    QCOMPARE(m_list->currentItem(), items.first());
+}
+
+void TestLaunch::launch()
+{
+    QTest::mouseClick(m_frm->findChild<QPushButton*>(QStringLiteral("Launch")), Qt::LeftButton);
+}
+
+bool TestLaunch::launched()
+{
+    const QString record = m_work->filePath(QStringLiteral("launch.txt"));
+    if (!QTest::qWaitFor([&] { return QFileInfo::exists(record); }, 20000))
+        return false;
+    const QList<QByteArray> lines = m_work->read(QStringLiteral("launch.txt")).split('\n');
+    QFile::remove(record);
+    m_seen = {};
+    bool arguments = true;
+    for (const QByteArray& line : lines) {
+        if (line == "--")
+            arguments = false;
+        else if (arguments)
+            m_seen.arguments.append(QString::fromLocal8Bit(line.mid(1, line.size() - 2)));
+        else if (!line.isEmpty())
+            m_seen.files.append(QString::fromLocal8Bit(line));
+    }
+    return true;
+}
+
+void TestLaunch::commandLines_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QStringList>("arguments");
+
+    QTest::newRow("settings items")
+        << QByteArray("-res 384 224\r\n-frameskip AUTO\r\n-vsync OFF\r\n-setinput 1 key1\r\n-setinput 2 key1\r\n")
+        << QStringList{"pacman", "-res",      "384", "224",  "-frameskip", "AUTO", "-vsync",
+                       "OFF",    "-setinput", "1",   "key1", "-setinput",  "2",    "key1"};
+    QTest::newRow("free text last") << QByteArray("-double\r\nother\r\n-nosound -log\r\n")
+                                    << QStringList{"pacman", "-double", "-nosound", "-log"};
+    QTest::newRow("comma in the free text") << QByteArray("other\r\n-a,-b\r\n") << QStringList{"pacman", "-a", "-b"};
+    QTest::newRow("empty lines") << QByteArray("-double\r\n\r\n\r\n-linear\r\n")
+                                 << QStringList{"pacman", "-double", "-linear"};
+    QTest::newRow("quoted free text") << QByteArray("other\r\n-cfg \"my file\"\r\n")
+                                      << QStringList{"pacman", "-cfg", "my file"};
+    QTest::newRow("marker last") << QByteArray("-double\r\nother\r\n") << QStringList{"pacman", "-double"};
+    QTest::newRow("no settings file") << QByteArray() << QStringList{"pacman"};
+}
+
+void TestLaunch::commandLines()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QStringList, arguments);
+    if (!settings.isEmpty())
+        QVERIFY(m_work->write(QStringLiteral("Gantrel.INI"), settings));
+
+    QVERIFY(openWindow());
+    select(QStringLiteral("Pac Man"));
+    launch();
+    QVERIFY(launched());
+    QCOMPARE(m_seen.arguments, arguments);
+    QVERIFY(m_frm->isEnabled());
+}
+
+void TestLaunch::settingsReadAtEveryLaunch()
+{
+    QVERIFY(m_work->write(QStringLiteral("gantrel.ini"), "-vsync OFF\r\n"));
+    QVERIFY(openWindow());
+    select(QStringLiteral("Pac Man"));
+    launch();
+    QVERIFY(launched());
+    QCOMPARE(m_seen.arguments, (QStringList{"pacman", "-vsync", "OFF"}));
+
+    QVERIFY(m_work->write(QStringLiteral("gantrel.ini"), "-vsync ON\r\n-double\r\n"));
+    launch();
+    QVERIFY(launched());
+    QCOMPARE(m_seen.arguments, (QStringList{"pacman", "-vsync", "ON", "-double"}));
+
+    QVERIFY(QFile::remove(m_work->filePath(QStringLiteral("gantrel.ini"))));
+    launch();
+    QVERIFY(launched());
+    QCOMPARE(m_seen.arguments, QStringList{"pacman"});
+}
+
+void TestLaunch::zippedSetExtractedAndRemoved()
+{
+    MessageBoxSpy spy;
+    QVERIFY(openWindow());
+    select(QStringLiteral("Galaga"));
+    launch();
+    QVERIFY(launched());
+    const Launched first = m_seen;
+    QCOMPARE(first.arguments, QStringList{"galaga"});
+    QCOMPARE(first.files, (QStringList{"./galaga/a.rom", "./galaga/gfx/b.rom", "./pacman/pacman.rom"}));
+
+    // The same game again: the first extraction goes, the set is extracted anew.
+    QVERIFY(m_work->write(QStringLiteral("galaga/stray.sav"), "x"));
+    launch();
+    QVERIFY(launched());
+    QCOMPARE(m_seen.files, (QStringList{"./galaga/a.rom", "./galaga/gfx/b.rom", "./pacman/pacman.rom"}));
+    QVERIFY(exists(QStringLiteral("galaga/a.rom")));
+
+    // Any next action removes the extracted files, here a new selection.
+    select(QStringLiteral("Pac Man"));
+    QVERIFY(!exists(QStringLiteral("galaga")));
+    QVERIFY(exists(QStringLiteral("pacman/pacman.rom")));
+    QVERIFY(spy.requests().isEmpty());
+}
+
+void TestLaunch::sharedFolderSets_data()
+{
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("romname");
+    QTest::addColumn<QStringList>("files");
+
+    QTest::newRow("sf2ce") << "Street Fighter II CE"
+                           << "sf2ce" << QStringList{"./sf2t/ce.rom", "./sf2t/t.rom"};
+    QTest::newRow("sf2cej") << "SF2 CE Japan"
+                            << "sf2cej" << QStringList{"./sf2t/cej.rom", "./sf2t/tj.rom"};
+    QTest::newRow("sf2tj") << "SF2 Turbo Japan"
+                           << "sf2tj" << QStringList{"./sf2t/tj.rom"};
+    QTest::newRow("sf2t") << "SF2 Turbo"
+                          << "sf2t" << QStringList{"./sf2t/t.rom"};
+}
+
+void TestLaunch::sharedFolderSets()
+{
+    QFETCH(QString, description);
+    QFETCH(QString, romname);
+    QFETCH(QStringList, files);
+    QVERIFY(QFile::remove(m_work->filePath(QStringLiteral("pacman/pacman.rom"))));
+
+    MessageBoxSpy spy;
+    QVERIFY(openWindow());
+    select(description);
+    launch();
+    QVERIFY(launched());
+    const Launched seen = m_seen;
+    QCOMPARE(seen.arguments, QStringList{romname});
+    QCOMPARE(seen.files, files);
+    QVERIFY(spy.requests().isEmpty());
+
+    QTest::mouseClick(m_frm->findChild<QPushButton*>(QStringLiteral("Exit")), Qt::LeftButton);
+    QVERIFY(!exists(QStringLiteral("sf2t")));
+}
+
+void TestLaunch::unpackedSetNotExtracted()
+{
+    // A folder of the set's name makes it unpacked even with an archive beside it.
+    QVERIFY(writeArchive(m_work->filePath(QStringLiteral("roms/pacman.zip")), {{"zipped.rom", "z"}}));
+    QVERIFY(openWindow());
+    select(QStringLiteral("Pac Man"));
+    launch();
+    QVERIFY(launched());
+    QCOMPARE(m_seen.files, QStringList{"./pacman/pacman.rom"});
+    select(QStringLiteral("Galaga"));
+    QVERIFY(exists(QStringLiteral("pacman/pacman.rom")));
+}
+
+void TestLaunch::missingArchiveReported()
+{
+    QVERIFY(QFile::remove(m_work->filePath(QStringLiteral("roms/sf2t.zip"))));
+    MessageBoxSpy spy;
+    QVERIFY(openWindow());
+    select(QStringLiteral("Street Fighter II CE"));
+    launch();
+
+    // The box shows the status number alone; the launch goes on with what could be extracted.
+    QCOMPARE(spy.requests().size(), 1);
+    QCOMPARE(spy.requests().first().text, QStringLiteral("9"));
+    QCOMPARE(spy.requests().first().caption, QStringLiteral("Gantrel"));
+    QCOMPARE(spy.requests().first().buttons, Platform::MessageButtons::Ok);
+    QVERIFY(launched());
+    const Launched seen = m_seen;
+    QCOMPARE(seen.arguments, QStringList{"sf2ce"});
+    QVERIFY(seen.files.contains(QStringLiteral("./sf2t/ce.rom")));
+
+    QTest::mouseClick(m_frm->findChild<QPushButton*>(QStringLiteral("About")), Qt::LeftButton);
+    QVERIFY(!exists(QStringLiteral("sf2t")));
+}
+
+void TestLaunch::userFolderSurvivesCleanup()
+{
+    // The user's own unpacked sf2t, under another spelling, shared by the zipped sf2ce.
+    QVERIFY(m_work->write(QStringLiteral("SF2T/t.rom"), "user's t"));
+    QVERIFY(m_work->write(QStringLiteral("SF2T/hiscore/sf2t.hi"), "scores"));
+    QVERIFY(openWindow());
+    select(QStringLiteral("Street Fighter II CE"));
+    launch();
+    QVERIFY(launched());
+    QCOMPARE(m_seen.files,
+             (QStringList{"./SF2T/ce.rom", "./SF2T/hiscore/sf2t.hi", "./SF2T/t.rom", "./pacman/pacman.rom"}));
+
+    select(QStringLiteral("Pac Man"));
+    QVERIFY(!exists(QStringLiteral("SF2T/ce.rom")));
+    QVERIFY(exists(QStringLiteral("SF2T/t.rom")));
+    QCOMPARE(m_work->read(QStringLiteral("SF2T/hiscore/sf2t.hi")), QByteArray("scores"));
+}
+
+void TestLaunch::closeBoxCleansUp()
+{
+    QVERIFY(openWindow());
+    select(QStringLiteral("Galaga"));
+    launch();
+    QVERIFY(launched());
+    QVERIFY(exists(QStringLiteral("galaga")));
+    QVERIFY(m_frm->close());
+    QVERIFY(!exists(QStringLiteral("galaga")));
+}
+
+void TestLaunch::launchTriggers()
+{
+    QVERIFY(openWindow());
+
+    // Nothing selected: Enter does nothing.
+    QTest::keyClick(m_list, Qt::Key_Return);
+    QVERIFY(m_frm->isEnabled());
+    QVERIFY(!exists(QStringLiteral("launch.txt")));
+
+    select(QStringLiteral("Galaga"));
+    QTest::keyClick(m_list, Qt::Key_Return);
+    QVERIFY(launched());
+    QCOMPARE(m_seen.arguments, QStringList{"galaga"});
+
+    // A double click selects (cleaning up the last launch) and launches.
+    const QListWidgetItem* pacman = m_list->findItems(QStringLiteral("Pac Man"), Qt::MatchExactly).first();
+    const QPoint where = m_list->visualItemRect(pacman).center();
+    QTest::mouseClick(m_list->viewport(), Qt::LeftButton, {}, where);
+    QVERIFY(!exists(QStringLiteral("galaga")));
+    QTest::mouseDClick(m_list->viewport(), Qt::LeftButton, {}, where);
+    QVERIFY(launched());
+    QCOMPARE(m_seen.arguments, QStringList{"pacman"});
+
+    QTest::keyClick(m_list, Qt::Key_Enter);
+    QVERIFY(launched());
+    QCOMPARE(m_seen.arguments, QStringList{"pacman"});
+}
+
+void TestLaunch::windowDisabledUntilStarted()
+{
+    QList<bool> enabled;
+    QList<Platform::ProcessRequest> requests;
+    Platform::setProcessStartHook([&](const Platform::ProcessRequest& request) {
+        enabled.append(m_frm->isEnabled());
+        requests.append(request);
+        return Platform::StartResult{true, {}};
+    });
+    QVERIFY(
+        QFile::rename(m_work->filePath(QStringLiteral("torvak.exe")), m_work->filePath(QStringLiteral("TORVAK.EXE"))));
+    QVERIFY(openWindow());
+    select(QStringLiteral("Galaga"));
+    launch();
+    QCOMPARE(enabled, QList<bool>{false});
+    QVERIFY(m_frm->isEnabled());
+    QCOMPARE(requests.first().program, m_work->filePath(QStringLiteral("TORVAK.EXE")));
+    QCOMPARE(QDir(requests.first().workingFolder), m_work->dir());
+}
+
+void TestLaunch::emulatorCannotStart()
+{
+    MessageBoxSpy spy;
+    QVERIFY(openWindow());
+    select(QStringLiteral("Pac Man"));
+
+    // Made unrunnable after start-up: no execute permission (which even root needs).
+    const QString emulator = m_work->filePath(QStringLiteral("torvak.exe"));
+    QVERIFY(QFile::setPermissions(emulator, QFile::ReadOwner | QFile::WriteOwner));
+    launch();
+    QCOMPARE(spy.requests().size(), 1);
+    QCOMPARE(spy.requests().first().caption, QStringLiteral("Gantrel Error"));
+    QVERIFY(!spy.requests().first().text.isEmpty());
+    QVERIFY(m_frm->isEnabled());
+
+    QVERIFY(QFile::remove(emulator));
+    launch();
+    QCOMPARE(spy.requests().size(), 2);
+    QVERIFY(spy.requests().last().text.contains(QStringLiteral("torvak.exe")));
+    QVERIFY(m_frm->isEnabled());
+}
+
+QTEST_MAIN(TestLaunch)
+#include "tst_launch.moc"
