@@ -4,7 +4,9 @@
 #include "ProcessStart.h"
 #include "WorkFolder.h"
 
+#include <QApplication>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 
@@ -278,6 +280,13 @@ void TestLaunch::missingArchiveReported()
 
     QTest::mouseClick(m_frm->findChild<QPushButton*>(QStringLiteral("About")), Qt::LeftButton);
     QVERIFY(!exists(QStringLiteral("sf2t")));
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto about = std::find_if(windows.begin(), windows.end(),
+                                    [](QWidget* w) { return w->objectName() == QLatin1String("AboutFrm"); });
+    QVERIFY(about != windows.end());
+    QPointer<QWidget> dialog = *about;
+    dialog->close();
+    QTRY_VERIFY(dialog.isNull());
 }
 
 void TestLaunch::userFolderSurvivesCleanup()
