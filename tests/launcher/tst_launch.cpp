@@ -1,5 +1,5 @@
 #include "ArchiveMaker.h"
-#include "MainFrm.h"
+#include "MainFrmTest.h"
 #include "MessageBoxSpy.h"
 #include "ProcessStart.h"
 #include "WorkFolder.h"
@@ -28,7 +28,7 @@ struct Launched
 
 } // namespace
 
-class TestLaunch : public QObject
+class TestLaunch : public MainFrmTest
 {
     Q_OBJECT
 
@@ -50,16 +50,12 @@ private slots:
     void emulatorCannotStart();
 
 private:
-    bool openWindow();
     void select(const QString& description);
     void launch();
     // Waits for the stand-in emulator's record of its start, and takes it away for the next launch.
     bool launched();
     bool exists(const QString& relative) const { return QFileInfo::exists(m_work->filePath(relative)); }
 
-    QScopedPointer<WorkFolder> m_work;
-    QScopedPointer<MainFrm> m_frm;
-    QListWidget* m_list = nullptr;
     Launched m_seen;
 };
 
@@ -85,16 +81,6 @@ void TestLaunch::cleanup()
     m_list = nullptr;
     Platform::setProcessStartHook({});
     QDir::setCurrent(QDir::tempPath());
-}
-
-bool TestLaunch::openWindow()
-{
-    m_frm.reset(new MainFrm(m_work->dir()));
-    if (!m_frm->Form_Load())
-        return false;
-    m_list = m_frm->findChild<QListWidget*>(QStringLiteral("Lista"));
-    m_frm->show();
-    return QTest::qWaitForWindowActive(m_frm.data());
 }
 
 void TestLaunch::select(const QString& description)
@@ -147,6 +133,8 @@ void TestLaunch::commandLines_data()
     QTest::newRow("quoted free text") << QByteArray("other\r\n-cfg \"my file\"\r\n")
                                       << QStringList{"pacman", "-cfg", "my file"};
     QTest::newRow("marker last") << QByteArray("-double\r\nother\r\n") << QStringList{"pacman", "-double"};
+    QTest::newRow("marker as free text") << QByteArray("other\r\nother\r\nOther\r\n")
+                                         << QStringList{"pacman", "other", "Other"};
     QTest::newRow("no settings file") << QByteArray() << QStringList{"pacman"};
 }
 

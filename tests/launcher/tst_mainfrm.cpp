@@ -1,4 +1,4 @@
-#include "MainFrm.h"
+#include "MainFrmTest.h"
 #include "MessageBoxSpy.h"
 #include "WorkFolder.h"
 
@@ -27,7 +27,7 @@ const QByteArray catalogue = "zapper,Zapper\r\n"
 
 } // namespace
 
-class TestMainFrm : public QObject
+class TestMainFrm : public MainFrmTest
 {
     Q_OBJECT
 
@@ -46,14 +46,9 @@ private slots:
 
 private:
     bool writeImage(const QString& relative, const QSize& size, const char* format);
-    bool openWindow();
     void select(int row);
     // The visible top-level window of that name, or null.
     static QWidget* topLevel(const char* name);
-
-    QScopedPointer<WorkFolder> m_work;
-    QScopedPointer<MainFrm> m_frm;
-    QListWidget* m_list = nullptr;
 };
 
 void TestMainFrm::init()
@@ -83,16 +78,6 @@ bool TestMainFrm::writeImage(const QString& relative, const QSize& size, const c
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::red);
     return m_work->makeFolder(QFileInfo(relative).path()) && image.save(m_work->filePath(relative), format);
-}
-
-bool TestMainFrm::openWindow()
-{
-    m_frm.reset(new MainFrm(m_work->dir()));
-    if (!m_frm->Form_Load())
-        return false;
-    m_list = m_frm->findChild<QListWidget*>(QStringLiteral("Lista"));
-    m_frm->show();
-    return QTest::qWaitForWindowActive(m_frm.data());
 }
 
 QWidget* TestMainFrm::topLevel(const char* name)
