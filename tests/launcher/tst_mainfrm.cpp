@@ -3,7 +3,6 @@
 #include "WorkFolder.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -38,9 +37,8 @@ private slots:
     void startupFailures();
     void opensWithNothingSelected();
     void selectionShowsSnapshot();
-    void aboutDisablesMainWindow();
-    void defaultOptionsOpensPreferences();
-    void gameOptionsForSelectedGame();
+    void dialogsDisableMainWindow_data();
+    void dialogsDisableMainWindow();
     void exitClosesWindow();
     void listsFiftyOneGames();
 
@@ -205,64 +203,40 @@ void TestMainFrm::selectionShowsSnapshot()
     QVERIFY(notpic->isVisible());
 }
 
-void TestMainFrm::aboutDisablesMainWindow()
+void TestMainFrm::dialogsDisableMainWindow_data()
 {
-    QVERIFY(openWindow());
-    QTest::mouseClick(m_frm->findChild<QPushButton*>(QStringLiteral("About")), Qt::LeftButton);
-    QVERIFY(!m_frm->isEnabled());
-    QPointer<QWidget> about = topLevel("AboutFrm");
-    QVERIFY(about);
-    QVERIFY(about->parentWidget() == nullptr);
-
-    // While the dialog is open the main window cannot be closed.
-    QVERIFY(!m_frm->close());
-    QVERIFY(m_frm->isVisible());
-
-    about->close();
-    QVERIFY(m_frm->isEnabled());
-    QTRY_VERIFY(about.isNull());
-
-    // The box is made afresh at every opening.
-    QTest::mouseClick(m_frm->findChild<QPushButton*>(QStringLiteral("About")), Qt::LeftButton);
-    QVERIFY(!m_frm->isEnabled());
-    QWidget* reopened = topLevel("AboutFrm");
-    QVERIFY(reopened);
-    QTest::keyClick(reopened, Qt::Key_Escape);
-    QVERIFY(m_frm->isEnabled());
+    // The button, the dialog it opens, the button that closes it, the file that closing writes.
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("About") << QStringList{"About", "AboutFrm", "cmdOK", ""};
+    // The dialogs get the main window's folder, and the game options dialog the selected set.
+    QTest::newRow("Default Options") << QStringList{"Option", "OptionFrm", "OK", "Gantrel.ini"};
+    QTest::newRow("Options For This Game") << QStringList{"InputOpt", "Inputfrm", "OK", "pacx.ini"};
 }
 
-void TestMainFrm::defaultOptionsOpensPreferences()
+void TestMainFrm::dialogsDisableMainWindow()
 {
-    QVERIFY(m_work->write(QStringLiteral("GANTREL.INI"), "-vsync ON\r\n"));
+    QFETCH(QStringList, names);
+    const QString &button = names.at(0), &dialog = names.at(1), &closeWith = names.at(2), &written = names.at(3);
     QVERIFY(openWindow());
-    QTest::mouseClick(m_frm->findChild<QPushButton*>(QStringLiteral("Option")), Qt::LeftButton);
-    QVERIFY(!m_frm->isEnabled());
-    QPointer<QWidget> options = topLevel("OptionFrm");
-    QVERIFY(options);
-    // The dialog reads the settings file of the main window's folder.
-    QVERIFY(options->findChild<QCheckBox*>(QStringLiteral("VSync"))->isChecked());
+    select(3); // pac X, the return
 
-    QTest::mouseClick(options->findChild<QPushButton*>(QStringLiteral("Cancel")), Qt::LeftButton);
-    QVERIFY(m_frm->isEnabled());
-    QTRY_VERIFY(options.isNull());
-}
+    // Twice: the dialog is made afresh at every opening.
+    for (int opening = 0; opening < 2; ++opening) {
+        QTest::mouseClick(m_frm->findChild<QPushButton*>(button), Qt::LeftButton);
+        QVERIFY(!m_frm->isEnabled());
+        QPointer<QWidget> shown = topLevel(dialog.toLatin1().constData());
+        QVERIFY(shown);
+        QVERIFY(shown->parentWidget() == nullptr);
+        // While the dialog is open the main window cannot be closed.
+        QVERIFY(!m_frm->close());
+        QVERIFY(m_frm->isVisible());
 
-void TestMainFrm::gameOptionsForSelectedGame()
-{
-    QVERIFY(openWindow());
-    auto* inputOpt = m_frm->findChild<QPushButton*>(QStringLiteral("InputOpt"));
-    select(3);
-    QCOMPARE(m_list->currentItem()->text(), QStringLiteral("pac X, the return"));
-    QTest::mouseClick(inputOpt, Qt::LeftButton);
-    QVERIFY(!m_frm->isEnabled());
-    QPointer<QWidget> options = topLevel("Inputfrm");
-    QVERIFY(options);
-    QCOMPARE(options->windowTitle(), QStringLiteral("Set Game Options"));
-
-    QTest::mouseClick(options->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
-    QVERIFY(m_frm->isEnabled());
-    QTRY_VERIFY(options.isNull());
-    QVERIFY(m_work->read(QStringLiteral("pacx.ini")).startsWith(";-----"));
+        QTest::mouseClick(shown->findChild<QPushButton*>(closeWith), Qt::LeftButton);
+        QVERIFY(m_frm->isEnabled());
+        QTRY_VERIFY(shown.isNull());
+    }
+    if (!written.isEmpty())
+        QVERIFY(QFileInfo::exists(m_work->filePath(written)));
 }
 
 void TestMainFrm::exitClosesWindow()
