@@ -24,17 +24,7 @@ void TestAboutFrm::showsTitleAndVersion()
     QCOMPARE(about->windowTitle(), QStringLiteral("About Gantrel"));
     QCOMPARE(about->findChild<QLabel*>(QStringLiteral("lblTitle"))->text(), QStringLiteral("Gantrel"));
     QCOMPARE(about->findChild<QLabel*>(QStringLiteral("lblVersion"))->text(), QStringLiteral("Version 1.2.1"));
-    QCOMPARE(about->size(), QSize(382, 232));
     QVERIFY(about->parentWidget() == nullptr);
-
-    const auto* ok = about->findChild<QPushButton*>(QStringLiteral("cmdOK"));
-    QCOMPARE(ok->text(), QStringLiteral("OK"));
-    QCOMPARE(ok->geometry(), QRect(283, 188, 84, 23));
-    const auto* icon = about->findChild<QLabel*>(QStringLiteral("picIcon"));
-    QCOMPARE(icon->geometry(), QRect(16, 16, 32, 32));
-    const QFont title = about->findChild<QLabel*>(QStringLiteral("lblTitle"))->font();
-    QCOMPARE(title.family(), QStringLiteral("Comic Sans MS"));
-    QVERIFY(title.bold() && title.italic());
     QCOMPARE(about->findChildren<QWidget*>(QStringLiteral("Line1")).size(), 2);
     delete about;
 }

@@ -195,33 +195,25 @@ void TestLaunch::zippedSetExtractedAndRemoved()
 
 void TestLaunch::sharedFolderSets_data()
 {
-    QTest::addColumn<QString>("description");
-    QTest::addColumn<QString>("romname");
-    QTest::addColumn<QStringList>("files");
-
-    QTest::newRow("sf2ce") << "Street Fighter II CE"
-                           << "sf2ce" << QStringList{"./sf2t/ce.rom", "./sf2t/t.rom"};
-    QTest::newRow("sf2cej") << "SF2 CE Japan"
-                            << "sf2cej" << QStringList{"./sf2t/cej.rom", "./sf2t/tj.rom"};
-    QTest::newRow("sf2tj") << "SF2 Turbo Japan"
-                           << "sf2tj" << QStringList{"./sf2t/tj.rom"};
-    QTest::newRow("sf2t") << "SF2 Turbo"
-                          << "sf2t" << QStringList{"./sf2t/t.rom"};
+    // The description, then the emulator's argument, then the files it finds.
+    QTest::addColumn<QStringList>("row");
+    QTest::newRow("sf2ce") << QStringList{"Street Fighter II CE", "sf2ce", "./sf2t/ce.rom", "./sf2t/t.rom"};
+    QTest::newRow("sf2cej") << QStringList{"SF2 CE Japan", "sf2cej", "./sf2t/cej.rom", "./sf2t/tj.rom"};
+    QTest::newRow("sf2tj") << QStringList{"SF2 Turbo Japan", "sf2tj", "./sf2t/tj.rom"};
+    QTest::newRow("sf2t") << QStringList{"SF2 Turbo", "sf2t", "./sf2t/t.rom"};
 }
 
 void TestLaunch::sharedFolderSets()
 {
-    QFETCH(QString, description);
-    QFETCH(QString, romname);
-    QFETCH(QStringList, files);
+    QFETCH(QStringList, row);
     QVERIFY(QFile::remove(m_work->filePath(QStringLiteral("pacman/pacman.rom"))));
 
     MessageBoxSpy spy;
     QVERIFY(openWindow());
-    select(description);
+    select(row.at(0));
     QVERIFY(launch());
-    QCOMPARE(m_seen.arguments, QStringList{romname});
-    QCOMPARE(m_seen.files, files);
+    QCOMPARE(m_seen.arguments, QStringList{row.at(1)});
+    QCOMPARE(m_seen.files, row.mid(2));
     QVERIFY(spy.requests().isEmpty());
 
     QTest::mouseClick(m_frm->findChild<QPushButton*>(QStringLiteral("Exit")), Qt::LeftButton);
