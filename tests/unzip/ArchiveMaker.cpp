@@ -62,3 +62,32 @@ bool writeArchive(const QString& path, const QList<ArchiveMember>& members)
     }
     return ok;
 }
+
+QByteArray rejectedPassword(const QString& path)
+{
+    zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, nullptr);
+    if (!archive)
+        return {};
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const QByteArray candidate = "guess" + QByteArray::number(attempt);
+        bool rejected = true;
+        for (zip_int64_t index = 0; index < count && rejected; ++index) {
+            zip_stat_t stat;
+            if (zip_stat_index(archive, static_cast<zip_uint64_t>(index), 0, &stat) != 0 ||
+                stat.encryption_method == ZIP_EM_NONE)
+                continue;
+            if (zip_file_t* file =
+                    zip_fopen_index_encrypted(archive, static_cast<zip_uint64_t>(index), 0, candidate.constData())) {
+                zip_fclose(file);
+                rejected = false;
+            }
+        }
+        if (rejected) {
+            zip_discard(archive);
+            return candidate;
+        }
+    }
+    zip_discard(archive);
+    return {};
+}

@@ -28,3 +28,8 @@ bool writeArchive(const QString& path, const QList<ArchiveMember>& members);
 
 // Whether this libzip can write encrypted members.
 bool canEncrypt();
+
+// A wrong password that the archive turns away for every encrypted member when the member is
+// opened. The traditional scheme checks a password by a single byte, so about one wrong password
+// in 256 gets past that check and fails only later, while reading.
+QByteArray rejectedPassword(const QString& path);
