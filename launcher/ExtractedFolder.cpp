@@ -3,9 +3,13 @@
 #include "FileLookup.h"
 
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -19,15 +23,33 @@ void ExtractedFolder::begin(const QDir& workDir, const QString& folder)
     m_folder = folder;
     m_active = true;
     m_before.clear();
+    m_keptPath.clear();
 
     const QString path = Platform::findEntry(workDir, folder, Platform::EntryKind::Folder);
     m_existed = !path.isEmpty();
     if (!m_existed)
         return;
+    // The extraction replaces files of the same name. A second name for each file, in a hidden
+    // folder beside it, keeps the user's copy so that the clean-up can put it back. A kept folder
+    // that is already there is left by a run that ended before its clean-up and may hold the only
+    // copy of a user's file, so it is not touched.
+    m_keptPath = workDir.filePath(QStringLiteral(".gantrel-kept-") + folder);
+    if (QFileInfo::exists(m_keptPath))
+        m_keptPath.clear();
     const QDir root(path);
+    const QDir kept(m_keptPath);
     QDirIterator it(path, everything, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        m_before.insert(root.relativeFilePath(it.next()));
+    while (it.hasNext()) {
+        const QString entry = it.next();
+        const QString relative = root.relativeFilePath(entry);
+        m_before.insert(relative);
+        const QFileInfo info = it.fileInfo();
+        if (!m_keptPath.isEmpty() && info.isFile() && !info.isSymLink()) {
+            const QString keptFile = kept.filePath(relative);
+            kept.mkpath(QFileInfo(keptFile).path());
+            ::link(QFile::encodeName(entry).constData(), QFile::encodeName(keptFile).constData());
+        }
+    }
 }
 
 void ExtractedFolder::clean()
@@ -63,4 +85,35 @@ void ExtractedFolder::clean()
     for (const QString& folder : std::as_const(newFolders))
         root.rmdir(folder);
     m_before.clear();
+    restoreKept(root);
+}
+
+void ExtractedFolder::restoreKept(const QDir& root)
+{
+    if (m_keptPath.isEmpty())
+        return;
+    const QDir kept(m_keptPath);
+    QStringList folders;
+    QDirIterator it(m_keptPath, everything, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString keptFile = it.next();
+        const QString relative = kept.relativeFilePath(keptFile);
+        if (it.fileInfo().isDir()) {
+            folders.append(relative);
+            continue;
+        }
+        // Still the same file (perhaps written to by the emulator): the second name just goes.
+        // Replaced by the extraction: the user's copy moves back. A copy that cannot go back stays.
+        const QString original = root.filePath(relative);
+        if (Platform::sameEntry(original, keptFile))
+            QFile::remove(keptFile);
+        else
+            std::rename(QFile::encodeName(keptFile).constData(), QFile::encodeName(original).constData());
+    }
+    std::sort(folders.begin(), folders.end(),
+              [](const QString& a, const QString& b) { return a.count(u'/') > b.count(u'/'); });
+    for (const QString& folder : std::as_const(folders))
+        kept.rmdir(folder);
+    QDir(m_workDir).rmdir(m_keptPath);
+    m_keptPath.clear();
 }

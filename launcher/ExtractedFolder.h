@@ -6,7 +6,7 @@
 
 // The folder that a launch extracts a zipped set into, and what it held before, so that the
 // clean-up takes away only what the extraction added. A folder of the user's own (an unpacked set
-// that a zipped one shares) keeps every file and sub-folder it had.
+// that a zipped one shares) keeps every file and sub-folder it had, with the content it had.
 class ExtractedFolder final
 {
 public:
@@ -15,16 +15,19 @@ public:
     void begin(const QDir& workDir, const QString& folder);
 
     // Removes the files and folders that were not there when begin() ran, and the folder itself
-    // when the extraction created it. What cannot be removed stays, silently. Afterwards nothing
-    // is noted any more.
+    // when the extraction created it; files that the extraction replaced get their old content
+    // back. What cannot be removed stays, silently. Afterwards nothing is noted any more.
     void clean();
 
     bool isActive() const { return m_active; }
 
 private:
+    void restoreKept(const QDir& root);
+
     QDir m_workDir;
     QString m_folder;
     bool m_active = false;
     bool m_existed = false;
     QSet<QString> m_before;
+    QString m_keptPath;
 };

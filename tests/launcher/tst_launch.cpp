@@ -4,6 +4,7 @@
 #include "ProcessStart.h"
 #include "WorkFolder.h"
 
+#include <QDirIterator>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -39,7 +40,6 @@ private slots:
     void zippedSetExtractedAndRemoved();
     void sharedFolderSets_data();
     void sharedFolderSets();
-    void unpackedSetNotExtracted();
     void missingArchiveReported();
     void userFolderSurvivesCleanup();
     void closeBoxCleansUp();
@@ -156,6 +156,10 @@ void TestLaunch::commandLines()
     QVERIFY(launch());
     QCOMPARE(m_seen.arguments, arguments);
     QVERIFY(m_frm->isEnabled());
+    // An unpacked set is started as it lies, and the next action has nothing to remove.
+    QCOMPARE(m_seen.files, QStringList{"./pacman/pacman.rom"});
+    select(QStringLiteral("Galaga"));
+    QVERIFY(exists(QStringLiteral("pacman/pacman.rom")));
 }
 
 void TestLaunch::settingsReadAtEveryLaunch()
@@ -220,18 +224,6 @@ void TestLaunch::sharedFolderSets()
     QVERIFY(!exists(QStringLiteral("sf2t")));
 }
 
-void TestLaunch::unpackedSetNotExtracted()
-{
-    // A folder of the set's name makes it unpacked even with an archive beside it.
-    QVERIFY(writeArchive(m_work->filePath(QStringLiteral("roms/pacman.zip")), {{"zipped.rom", "z"}}));
-    QVERIFY(openWindow());
-    select(QStringLiteral("Pac Man"));
-    QVERIFY(launch());
-    QCOMPARE(m_seen.files, QStringList{"./pacman/pacman.rom"});
-    select(QStringLiteral("Galaga"));
-    QVERIFY(exists(QStringLiteral("pacman/pacman.rom")));
-}
-
 void TestLaunch::missingArchiveReported()
 {
     QVERIFY(QFile::remove(m_work->filePath(QStringLiteral("roms/sf2t.zip"))));
@@ -257,16 +249,28 @@ void TestLaunch::userFolderSurvivesCleanup()
     // The user's own unpacked sf2t, under another spelling, shared by the zipped sf2ce.
     QVERIFY(m_work->write(QStringLiteral("SF2T/t.rom"), "user's t"));
     QVERIFY(m_work->write(QStringLiteral("SF2T/hiscore/sf2t.hi"), "scores"));
+    QVERIFY(m_work->makeFolder(QStringLiteral("SF2T/empty")));
+    QVERIFY(writeArchive(m_work->filePath(QStringLiteral("roms/sf2ce.zip")),
+                         {{"ce.rom", "ce"}, {"hiscore/ce.hi", "new"}, {"gfx/deep/ce.gfx", "new"}}));
     QVERIFY(openWindow());
     select(QStringLiteral("Street Fighter II CE"));
     QVERIFY(launch());
-    QCOMPARE(m_seen.files,
-             (QStringList{"./SF2T/ce.rom", "./SF2T/hiscore/sf2t.hi", "./SF2T/t.rom", "./pacman/pacman.rom"}));
+    QCOMPARE(m_seen.files, (QStringList{"./SF2T/ce.rom", "./SF2T/gfx/deep/ce.gfx", "./SF2T/hiscore/ce.hi",
+                                        "./SF2T/hiscore/sf2t.hi", "./SF2T/t.rom", "./pacman/pacman.rom"}));
 
     select(QStringLiteral("Pac Man"));
-    QVERIFY(!exists(QStringLiteral("SF2T/ce.rom")));
-    QVERIFY(exists(QStringLiteral("SF2T/t.rom")));
+    QDirIterator it(m_work->filePath(QStringLiteral("SF2T")), QDir::AllEntries | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    QStringList left;
+    while (it.hasNext())
+        left.append(QDir(m_work->filePath(QStringLiteral("SF2T"))).relativeFilePath(it.next()));
+    left.sort();
+    QCOMPARE(left, (QStringList{"empty", "hiscore", "hiscore/sf2t.hi", "t.rom"}));
+    // The archive's t.rom stood in for the user's file while the emulator ran; now the user's is back.
+    QCOMPARE(m_work->read(QStringLiteral("SF2T/t.rom")), QByteArray("user's t"));
     QCOMPARE(m_work->read(QStringLiteral("SF2T/hiscore/sf2t.hi")), QByteArray("scores"));
+    QCOMPARE(m_work->dir().entryList(QDir::Hidden | QDir::AllEntries | QDir::NoDotAndDotDot).filter(".gantrel"),
+             QStringList());
 }
 
 void TestLaunch::closeBoxCleansUp()

@@ -40,7 +40,6 @@ private slots:
     void dialogsDisableMainWindow_data();
     void dialogsDisableMainWindow();
     void exitClosesWindow();
-    void listsFiftyOneGames();
 
 private:
     bool writeImage(const QString& relative, const QSize& size, const char* format);
@@ -244,23 +243,6 @@ void TestMainFrm::exitClosesWindow()
     QVERIFY(openWindow());
     QTest::mouseClick(m_frm->findChild<QPushButton*>(QStringLiteral("Exit")), Qt::LeftButton);
     QVERIFY(!m_frm->isVisible());
-}
-
-void TestMainFrm::listsFiftyOneGames()
-{
-    QByteArray roms;
-    for (int i = 0; i < 53; ++i) {
-        roms += "g" + QByteArray::number(i) + ",Game " + QByteArray::number(i) + "\r\n";
-        QVERIFY(m_work->makeFolder(QStringLiteral("g%1").arg(i)));
-    }
-    QVERIFY(m_work->write(QStringLiteral("roms.txt"), roms));
-
-    m_frm.reset(new MainFrm(m_work->dir()));
-    QVERIFY(m_frm->Form_Load());
-    m_list = m_frm->findChild<QListWidget*>(QStringLiteral("Lista"));
-    QCOMPARE(m_list->count(), 51);
-    QVERIFY(m_list->findItems(QStringLiteral("Game 50"), Qt::MatchExactly).size() == 1);
-    QVERIFY(m_list->findItems(QStringLiteral("Game 51"), Qt::MatchExactly).isEmpty());
 }
 
 QTEST_MAIN(TestMainFrm)

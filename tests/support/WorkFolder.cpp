@@ -36,7 +36,7 @@ bool WorkFolder::layRecordingEmulator(const QByteArray& catalogue) const
                               "{\n"
                               "  for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done\n"
                               "  printf -- '--\\n'\n"
-                              "  find . -mindepth 2 -type f ! -path './roms/*' | LC_ALL=C sort\n"
+                              "  find . -mindepth 2 -type f ! -path './roms/*' ! -path './.*' | LC_ALL=C sort\n"
                               "} > launch.tmp\n"
                               "mv launch.tmp launch.txt\n";
     const QString emulator = filePath(QStringLiteral("torvak.exe"));

@@ -26,7 +26,7 @@ public:
 
     // The same with a stand-in emulator that, when started, writes launch.txt: its arguments, one
     // per line in brackets, then "--", then the files inside the folders of the working folder
-    // other than roms/, as "./folder/file", sorted.
+    // other than roms/ and hidden ones, as "./folder/file", sorted.
     bool layRecordingEmulator(const QByteArray& catalogue) const;
 
 private:
