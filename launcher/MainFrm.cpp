@@ -139,6 +139,9 @@ void MainFrm::createControls()
     setTabOrder(Launch, InputOpt);
     setTabOrder(InputOpt, Option);
     Lista->setFocus();
+    // Enter presses the button that has the focus; only what no control takes reaches Form_KeyPress.
+    for (QPushButton* button : {Launch, About, Exit, InputOpt, Option})
+        button->setAutoDefault(true);
 
     connect(Lista, &QListWidget::currentRowChanged, this, &MainFrm::Lista_Click);
     connect(Lista, &QListWidget::itemDoubleClicked, this, &MainFrm::Lista_DblClick);
@@ -321,7 +324,6 @@ void MainFrm::About_Click()
 
 void MainFrm::Option_Click()
 {
-    CleanExtracted();
     CleanExtracted();
     Platform::showDialog(this, new OptionFrm(this, m_workDir));
 }

@@ -293,6 +293,13 @@ void TestLaunch::launchTriggers()
     QTest::keyClick(m_list, Qt::Key_Enter);
     QVERIFY(launched());
     QCOMPARE(m_seen.arguments, QStringList{"pacman"});
+
+    // Enter on a button presses that button and launches nothing.
+    auto* exitButton = m_frm->findChild<QPushButton*>(QStringLiteral("Exit"));
+    exitButton->setFocus();
+    QTest::keyClick(exitButton, Qt::Key_Return);
+    QVERIFY(!m_frm->isVisible());
+    QVERIFY(!exists(QStringLiteral("launch.txt")));
 }
 
 void TestLaunch::windowDisabledUntilStarted()
