@@ -165,8 +165,6 @@ void OptionFrm::createControls()
 
     OK = place(new QPushButton(QStringLiteral("OK"), this), "OK", twipsRect(7020, 5160, 1395, 435));
     Cancel = place(new QPushButton(QStringLiteral("Cancel"), this), "Cancel", twipsRect(7020, 5700, 1395, 435));
-    setDefaultButton(OK);
-    setCancelButton(Cancel);
 
     // The handlers follow the value, whoever changes it: the user or the file being read.
     connect(Frames, &QCheckBox::toggled, this, &OptionFrm::Frames_Click);
