@@ -316,22 +316,27 @@ void MainFrm::CleanExtracted()
     giocov.clear();
 }
 
-void MainFrm::About_Click()
+void MainFrm::openDialog(const std::function<Platform::DialogForm*()>& make)
 {
     CleanExtracted();
-    Platform::showDialog(this, new AboutFrm(this));
+    // Disabled before the dialog is made: making it loads its files, which may need a message box.
+    setEnabled(false);
+    Platform::showDialog(this, make());
+}
+
+void MainFrm::About_Click()
+{
+    openDialog([this] { return new AboutFrm(this); });
 }
 
 void MainFrm::Option_Click()
 {
-    CleanExtracted();
-    Platform::showDialog(this, new OptionFrm(this, m_workDir));
+    openDialog([this] { return new OptionFrm(this, m_workDir); });
 }
 
 void MainFrm::InputOpt_Click()
 {
-    CleanExtracted();
-    Platform::showDialog(this, new Inputfrm(this, gio->text(), m_workDir));
+    openDialog([this] { return new Inputfrm(this, gio->text(), m_workDir); });
 }
 
 void MainFrm::Exit_Click()

@@ -6,11 +6,17 @@
 #include <QDir>
 #include <QWidget>
 
+#include <functional>
+
 class GameList;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+
+namespace Platform {
+class DialogForm;
+}
 
 // The main window: the list of installed games, the snapshot of the selected one, and the buttons
 // that launch it and open the dialogs.
@@ -50,6 +56,8 @@ private:
     void Lista_DblClick();
     void Launch_Click();
     void Form_KeyPress(int KeyAscii);
+    // Cleans up, disables the window, then makes the dialog and shows it.
+    void openDialog(const std::function<Platform::DialogForm*()>& make);
     void About_Click();
     void Option_Click();
     void InputOpt_Click();
