@@ -160,7 +160,10 @@ SaveResult writeGameConfig(const QDir& workDir, const QString& romname, const Ga
     const QString name = gameConfigFileName(romname);
     if (name.isEmpty()) {
         SaveResult result;
-        result.error = QStringLiteral("No game is selected, so there is no file to save its options in.");
+        result.error = romname.isEmpty()
+                           ? QStringLiteral("No game is selected, so there is no file to save its options in.")
+                           : QStringLiteral("The set name \"%1\" cannot name a file, so its options cannot be saved.")
+                                 .arg(romname);
         return result;
     }
     SaveResult result = saveLines(workDir, name, gameConfigLines(config));

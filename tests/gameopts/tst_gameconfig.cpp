@@ -94,7 +94,8 @@ void TestGameConfig::writesAndReadsFiles()
 
     // Names that cannot name a file of the folder read and write nothing.
     for (const QString& name : {QString(), QStringLiteral("sub/x"), QStringLiteral("sub\\x"), QStringLiteral("../x")})
-        QVERIFY(!readGameConfig(work.dir(), name, &config) && !writeGameConfig(work.dir(), name, config).ok);
+        QVERIFY(!readGameConfig(work.dir(), name, &config) &&
+                writeGameConfig(work.dir(), name, config).error.contains(name.isEmpty() ? "No game" : name));
     QCOMPARE(work.read(QStringLiteral("SF2CE.INI")) + work.read(QStringLiteral("sub/x.ini")), old + old);
     QCOMPARE(work.dir().entryList(QDir::Files | QDir::Hidden),
              QStringList({QStringLiteral("game.ini"), QStringLiteral("SF2CE.INI")}));
