@@ -3,6 +3,8 @@
 #include "FileLookup.h"
 #include "ItemReader.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 
 namespace {
@@ -40,9 +42,14 @@ QString usableEntry(const QString& text)
     if (text == noButtonInFile)
         return noButton;
     bool ok = false;
-    const int value = text.toInt(&ok);
-    if (!ok)
-        return noButton;
+    int value = text.toInt(&ok);
+    if (!ok) {
+        // Digits too many for an int are still a whole number, far beyond the range on its side.
+        static const QRegularExpression wholeNumber(QStringLiteral("^[+-]?[0-9]+$"));
+        if (!wholeNumber.match(text).hasMatch())
+            return noButton;
+        value = text.startsWith(QLatin1Char('-')) ? GameDevices::NoButton : GameDevices::MaxButton;
+    }
     return QString::number(std::clamp(value, GameDevices::NoButton, GameDevices::MaxButton));
 }
 
@@ -153,7 +160,10 @@ SaveResult writeGameConfig(const QDir& workDir, const QString& romname, const Ga
     const QString name = gameConfigFileName(romname);
     if (name.isEmpty()) {
         SaveResult result;
-        result.error = QStringLiteral("No game is selected, so there is no file to save its options in.");
+        result.error = romname.isEmpty()
+                           ? QStringLiteral("No game is selected, so there is no file to save its options in.")
+                           : QStringLiteral("The set name \"%1\" cannot name a file, so its options cannot be saved.")
+                                 .arg(romname);
         return result;
     }
     SaveResult result = saveLines(workDir, name, gameConfigLines(config));

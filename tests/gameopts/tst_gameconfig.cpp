@@ -94,7 +94,8 @@ void TestGameConfig::writesAndReadsFiles()
 
     // Names that cannot name a file of the folder read and write nothing.
     for (const QString& name : {QString(), QStringLiteral("sub/x"), QStringLiteral("sub\\x"), QStringLiteral("../x")})
-        QVERIFY(!readGameConfig(work.dir(), name, &config) && !writeGameConfig(work.dir(), name, config).ok);
+        QVERIFY(!readGameConfig(work.dir(), name, &config) &&
+                writeGameConfig(work.dir(), name, config).error.contains(name.isEmpty() ? "No game" : name));
     QCOMPARE(work.read(QStringLiteral("SF2CE.INI")) + work.read(QStringLiteral("sub/x.ini")), old + old);
     QCOMPARE(work.dir().entryList(QDir::Files | QDir::Hidden),
              QStringList({QStringLiteral("game.ini"), QStringLiteral("SF2CE.INI")}));
@@ -112,8 +113,8 @@ void TestGameConfig::reads_data()
     const QStringList read = {"12", "34", "56"};
 
     QTest::newRow("255 and -1 none, empty between two blanks, brought into -1..10, ninth ignored")
-        << map + "x 1.5 11 -2 007 +3 99999999999 10 9" + joy2 + "255 -1\r\n-remapbut    4BUTTON 3  4\r\n"
-        << none + QStringList{"-1 -1 10 -1 7 3 -1 10", "", "3 -1 4"};
+        << map + "x 1.5 11 -2 007 +3 99999999999 -99999999999 9" + joy2 + "255 -1\r\n-remapbut    4BUTTON 3  4\r\n"
+        << none + QStringList{"-1 -1 10 -1 7 3 10", "", "3 -1 4"};
     QTest::newRow("keyboard lines skipped, the last tested as a header")
         << "; keyboard scan codes\r\n; dip switches\r\n" + dips << read;
     QTest::newRow("last remap line tested as a header")
