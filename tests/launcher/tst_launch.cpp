@@ -2,6 +2,7 @@
 #include "MainFrmTest.h"
 #include "MessageBoxSpy.h"
 #include "ProcessStart.h"
+#include "UnzipModule.h"
 #include "WorkFolder.h"
 
 #include <QListWidget>
@@ -228,11 +229,13 @@ void TestLaunch::missingArchiveReported()
     MessageBoxSpy spy;
     QVERIFY(openWindow());
     select(QStringLiteral("Street Fighter II CE"));
+    UnzipMessages = UnzipNewLine = QStringLiteral("stale");
 
     // The box shows the status number alone; the launch goes on with what could be extracted.
     QVERIFY(launch());
     QCOMPARE(spy.requests().size(), 1);
     QCOMPARE(spy.requests().first().text, QStringLiteral("9"));
+    QVERIFY(!spy.requests().first().details.startsWith(QStringLiteral("stale")) && UnzipNewLine == "\r\n");
     QCOMPARE(spy.requests().first().caption, QStringLiteral("Gantrel"));
     QCOMPARE(spy.requests().first().buttons, Platform::MessageButtons::Ok);
     QCOMPARE(m_seen.arguments, QStringList{"sf2ce"});
