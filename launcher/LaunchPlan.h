@@ -22,7 +22,7 @@ namespace LaunchPlan {
 QString optionString(const QDir& workDir);
 
 // The extractions that make a zipped set readable to the emulator, in order. Three sets share
-// the folder sf2t with the set sf2t itself, whose archive completes theirs.
+// the folder sf2t, where a second archive completes each: sf2t's for sf2ce, sf2tj's for sf2cej and sf2tj.
 QList<Extraction> extractions(const QString& romname);
 
 // The folder that the extractions of a set leave on disk.

@@ -6,8 +6,8 @@
 
 #include <array>
 
-// The extraction module's state. It lives as long as the program; the launcher resets the texts,
-// the count and entry 0 of both name tables before each extraction.
+// The extraction module's state. It lives as long as the program; before the extractions of a
+// launch the launcher resets the line end, the messages, the count and entry 0 of both name tables.
 extern DCL UnzipOptions;
 extern USERFUNCTIONS UnzipCallbacks;
 extern UzpVer2 UnzipVersionInfo;
