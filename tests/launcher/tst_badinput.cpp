@@ -1,0 +1,174 @@
+#include "ArchiveMaker.h"
+#include "GameConfig.h"
+#include "MainFrmTest.h"
+#include "MessageBoxSpy.h"
+#include "PreferencesFile.h"
+#include "ProcessStart.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace {
+
+const QByteArray fullSettings =
+    "-res 640 480\r\n-frameskip 6\r\n-mmxcopy\r\n-vsync ON\r\n-vesa6bit\r\n-double\r\n"
+    "-novesa\r\n-linear\r\n-setinput 1 joy2\r\n-setinput 2 4button\r\nother\r\n-sound 1\r\n";
+const QByteArray fullGameFile = "; button mappings\r\n-remapbut       JOY1 1 0\r\n-remapbut       JOY2 0 255\r\n"
+                                "-remapbut    4BUTTON 3 2 1 0 255 255 0 1\r\n-remapbut    6BUTTON 5 4 3 2 1 0 255 5\r\n"
+                                "-remapbut      GRIP1 7 255 6 5 4 3 2 1\r\n-remapbut      GRIP2 0 1 2 3 4 5 6 7\r\n"
+                                "-remapbut SIDEWINDER 9 8 255 10 255 255 6 7\r\n; keyboard scan codes\r\n1\r\n2\r\n"
+                                "; dip switches\r\n-dip 12 34 56\r\n";
+
+} // namespace
+
+class TestBadInput : public MainFrmTest
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void badBytesInEveryFile_data();
+    void badBytesInEveryFile();
+    void settingsCutShort();
+    void emulatorFails_data();
+    void emulatorFails();
+
+private:
+    // Lays out the emulator, a catalogue that starts with the unpacked set "game", and opens the window on it.
+    bool openOn(const QByteArray& catalogue = {});
+    void click(const QString& button) { QTest::mouseClick(m_frm->findChild<QPushButton*>(button), Qt::LeftButton); }
+    // Presses the main window's button; returns the dialog it opened.
+    QWidget* openDialog(const QString& button, const QString& dialog);
+
+    QList<Platform::ProcessRequest> m_started;
+};
+
+void TestBadInput::init()
+{
+    m_work.reset(new WorkFolder);
+    m_started.clear();
+    Platform::setProcessStartHook([this](const Platform::ProcessRequest& request) {
+        m_started.append(request);
+        return Platform::StartResult{true, {}};
+    });
+}
+
+void TestBadInput::cleanup()
+{
+    m_frm.reset();
+    Platform::setProcessStartHook({});
+    QDir::setCurrent(QDir::tempPath());
+}
+
+bool TestBadInput::openOn(const QByteArray& catalogue)
+{
+    if (!m_work->layEmulator("game,Game\r\n" + catalogue) || !m_work->makeFolder(QStringLiteral("game")) ||
+        !QDir::setCurrent(m_work->path()) || !openWindow())
+        return false;
+    const QListWidgetItem* item = m_list->findItems(QStringLiteral("Game"), Qt::MatchExactly).value(0);
+    QTest::mouseClick(m_list->viewport(), Qt::LeftButton, {}, m_list->visualItemRect(item).center());
+    return m_list->currentItem() == item;
+}
+
+QWidget* TestBadInput::openDialog(const QString& button, const QString& dialog)
+{
+    click(button);
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto found = std::find_if(windows.begin(), windows.end(),
+                                    [&](QWidget* w) { return w->objectName() == dialog && w->isVisible(); });
+    return found == windows.end() ? nullptr : *found;
+}
+
+void TestBadInput::badBytesInEveryFile_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("NUL bytes") << QByteArray("nul\0,N\0L\r\n-res\0 320 200\r\n\0\0", 25);
+    QTest::newRow("unterminated quote") << QByteArray("\"x,still open\r\n-novesa\r\n");
+    QTest::newRow("10 MB line") << QByteArray(10 * 1024 * 1024, 'x');
+    QTest::newRow("only commas") << QByteArray(",,,,,,,,");
+    QTest::newRow("invalid UTF-8") << QByteArray("\xff\xfe,\xc3\x28\r\nother\r\n\x80\xbf\r\n-dip \xe2\x82 \xf0\r\n");
+    QTest::newRow("CR-only lines") << QByteArray("cr\rCR Game\r; dip switches\r-dip 11 22 33\r");
+    QTest::newRow("LF-only lines") << QByteArray("lf\nLF Game\n; dip switches\n-dip 11 22 33\n");
+}
+
+// The catalogue (after one good record), the settings file and the game's file all hold the bytes.
+// The game is launched without a word, and both dialogs save files that read back as written.
+void TestBadInput::badBytesInEveryFile()
+{
+    QFETCH(QByteArray, bytes);
+    QVERIFY(m_work->write(QStringLiteral("gantrel.ini"), bytes) && m_work->write(QStringLiteral("game.ini"), bytes));
+    MessageBoxSpy spy;
+    QVERIFY(openOn(bytes));
+    click(QStringLiteral("Launch"));
+    QCOMPARE(m_started.size(), 1);
+    QCOMPARE(m_started.first().arguments.value(0), QStringLiteral("game"));
+
+    QWidget* options = openDialog(QStringLiteral("Option"), QStringLiteral("OptionFrm"));
+    QTest::mouseClick(options->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+    const QByteArray settings = m_work->read(QStringLiteral("Gantrel.ini"));
+    QCOMPARE(LineWriter::encode(PreferencesFile::lines(PreferencesFile::parse(settings))), settings);
+    QWidget* gameOptions = openDialog(QStringLiteral("InputOpt"), QStringLiteral("Inputfrm"));
+    QTest::mouseClick(gameOptions->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+    const QByteArray game = m_work->read(QStringLiteral("game.ini"));
+    QCOMPARE(game.count("\r\n"), 15);
+    QCOMPARE(LineWriter::encode(gameConfigLines(parseGameConfig(game))), game);
+    QVERIFY(spy.requests().isEmpty() && m_frm->isEnabled());
+}
+
+// Every prefix of a full file reads to values that the dialogs can show.
+void TestBadInput::settingsCutShort()
+{
+    for (qsizetype n = 0; n <= fullSettings.size(); ++n) {
+        const Preferences p = PreferencesFile::parse(fullSettings.left(n));
+        QVERIFY(p.resolution >= 0 && p.resolution < Resolutions::Count);
+        QVERIFY(p.frameSkip >= Preferences::FrameSkipMin && p.frameSkip <= Preferences::FrameSkipMax);
+    }
+    for (qsizetype n = 0; n <= fullGameFile.size(); ++n) {
+        const GameConfig config = parseGameConfig(fullGameFile.left(n));
+        QVERIFY(config.dip1.size() <= 2 && config.dip2.size() <= 2 && config.dip3.size() <= 2);
+        for (const GameConfig::Row& row : config.k) {
+            for (const QString& entry : row)
+                QVERIFY2(QString::number(qBound(-1, entry.toInt(), 10)) == entry, qPrintable(entry));
+        }
+    }
+}
+
+void TestBadInput::emulatorFails_data()
+{
+    QTest::addColumn<QByteArray>("emulator");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("exits at once") << QByteArray("#!/bin/sh\nexit 3\n") << QString();
+    QTest::newRow("not a program") << QByteArray("\x7f"
+                                                 "ELF")
+                                   << QStringLiteral("Torvak could not be started: ");
+    QTest::newRow("removed after start-up") << QByteArray() << QStringLiteral("The file torvak.exe is no longer in");
+}
+
+// Every launch tries the emulator anew, and says why it could not start it; the window stays usable.
+void TestBadInput::emulatorFails()
+{
+    QFETCH(QByteArray, emulator);
+    QFETCH(QString, message);
+    Platform::setProcessStartHook({});
+    MessageBoxSpy spy;
+    QVERIFY(openOn());
+    const QString path = m_work->filePath(QStringLiteral("torvak.exe"));
+    if (emulator.isNull())
+        QVERIFY(QFile::remove(path));
+    else
+        QVERIFY(m_work->write(QStringLiteral("torvak.exe"), emulator) && QFile::setPermissions(path, QFile::ExeOwner));
+    for (int launch = 1; launch <= 2; ++launch) {
+        click(QStringLiteral("Launch"));
+        QVERIFY(m_frm->isEnabled());
+        QCOMPARE(spy.requests().size(), message.isEmpty() ? 0 : launch);
+    }
+    QVERIFY(message.isEmpty() || (spy.requests().last().text.startsWith(message) &&
+                                  spy.requests().last().caption == QLatin1String("Gantrel Error")));
+}
+
+QTEST_MAIN(TestBadInput)
+#include "tst_badinput.moc"
