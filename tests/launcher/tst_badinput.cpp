@@ -11,7 +11,51 @@
 
 #include <algorithm>
 
+#include <csignal>
+
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/statvfs.h>
+
 namespace {
+
+// A folder whose writes can be made to fail for want of room: a small file system mounted on it (the
+// tests run as root), or, where mounting is not allowed, a size limit on every file the process writes.
+class SmallDevice final
+{
+public:
+    explicit SmallDevice(const QString& folder) : m_folder(QFile::encodeName(folder))
+    {
+        m_mounted = ::mount("tmpfs", m_folder.constData(), "tmpfs", 0, "size=16m") == 0;
+        ::getrlimit(RLIMIT_FSIZE, &m_limit);
+    }
+    ~SmallDevice()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_limit);
+        std::signal(SIGXFSZ, SIG_DFL);
+        if (m_mounted)
+            ::umount2(m_folder.constData(), MNT_DETACH);
+    }
+
+    // From now on, about `room` more bytes fit: on the whole device, or in each file.
+    bool leaveRoom(qint64 room)
+    {
+        struct statvfs info = {};
+        if (!m_mounted || ::statvfs(m_folder.constData(), &info) != 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{static_cast<rlim_t>(room), m_limit.rlim_max};
+            return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+        }
+        const qint64 used = qint64(info.f_blocks - info.f_bfree) * qint64(info.f_frsize);
+        const QByteArray size = "size=" + QByteArray::number(used + room);
+        return ::mount("tmpfs", m_folder.constData(), "tmpfs", MS_REMOUNT, size.constData()) == 0;
+    }
+
+private:
+    QByteArray m_folder;
+    bool m_mounted = false;
+    rlimit m_limit = {};
+};
 
 const QByteArray fullSettings =
     "-res 640 480\r\n-frameskip 6\r\n-mmxcopy\r\n-vsync ON\r\n-vesa6bit\r\n-double\r\n"
@@ -34,6 +78,8 @@ private slots:
     void badBytesInEveryFile_data();
     void badBytesInEveryFile();
     void settingsCutShort();
+    void fullDiskWhileSaving_data();
+    void fullDiskWhileSaving();
     void emulatorFails_data();
     void emulatorFails();
 
@@ -135,6 +181,35 @@ void TestBadInput::settingsCutShort()
                 QVERIFY2(QString::number(qBound(-1, entry.toInt(), 10)) == entry, qPrintable(entry));
         }
     }
+}
+
+void TestBadInput::fullDiskWhileSaving_data()
+{
+    // The main window's button, the dialog, the old file, the start of the message.
+    QTest::addColumn<QStringList>("row");
+    QTest::newRow("Default Options") << QStringList{"Option", "OptionFrm", "GANTREL.INI",
+                                                    "The preferences could not be saved in Gantrel.ini: "};
+    QTest::newRow("Options For This Game") << QStringList{"InputOpt", "Inputfrm", "Game.ini", "Cannot save game.ini: "};
+}
+
+// The old file stays whole, the user is told, and the dialog stays open with its choices.
+void TestBadInput::fullDiskWhileSaving()
+{
+    QFETCH(QStringList, row);
+    SmallDevice device(m_work->path());
+    QVERIFY(m_work->write(row.at(2), fullSettings + fullGameFile));
+    MessageBoxSpy spy;
+    QVERIFY(openOn());
+    const QStringList before = m_work->dir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    QVERIFY(device.leaveRoom(0));
+    QPointer<QWidget> dialog = openDialog(row.at(0), row.at(1));
+    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+    QCOMPARE(spy.requests().size(), 1);
+    QCOMPARE(spy.requests().first().caption, QStringLiteral("Gantrel Error"));
+    QVERIFY2(spy.requests().first().text.startsWith(row.at(3)), qPrintable(spy.requests().first().text));
+    QCOMPARE(m_work->read(row.at(2)), fullSettings + fullGameFile);
+    QCOMPARE(m_work->dir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+    QVERIFY(dialog && dialog->isVisible() && dialog->close());
 }
 
 void TestBadInput::emulatorFails_data()
