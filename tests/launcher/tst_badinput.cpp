@@ -78,6 +78,7 @@ private slots:
     void badBytesInEveryFile_data();
     void badBytesInEveryFile();
     void settingsCutShort();
+    void fullDiskDuringExtraction();
     void fullDiskWhileSaving_data();
     void fullDiskWhileSaving();
     void emulatorFails_data();
@@ -91,6 +92,7 @@ private:
     QWidget* openDialog(const QString& button, const QString& dialog);
 
     QList<Platform::ProcessRequest> m_started;
+    QStringList m_sharedAtStart; // the shared folder's files when the emulator was started
 };
 
 void TestBadInput::init()
@@ -99,6 +101,7 @@ void TestBadInput::init()
     m_started.clear();
     Platform::setProcessStartHook([this](const Platform::ProcessRequest& request) {
         m_started.append(request);
+        m_sharedAtStart = QDir(m_work->filePath(QStringLiteral("SF2T"))).entryList(QDir::Files | QDir::Hidden);
         return Platform::StartResult{true, {}};
     });
 }
@@ -181,6 +184,35 @@ void TestBadInput::settingsCutShort()
                 QVERIFY2(QString::number(qBound(-1, entry.toInt(), 10)) == entry, qPrintable(entry));
         }
     }
+}
+
+// The member that does not fit is not left half-written, the user is told the status, the emulator
+// still starts, and the clean-up gives the user's shared folder back as it was.
+void TestBadInput::fullDiskDuringExtraction()
+{
+    SmallDevice device(m_work->path());
+    QVERIFY(m_work->write(QStringLiteral("SF2T/t.rom"), "user's t") &&
+            m_work->write(QStringLiteral("SF2T/a.hi"), "hi"));
+    QVERIFY(m_work->makeFolder(QStringLiteral("roms")));
+    QVERIFY(writeArchive(m_work->filePath(QStringLiteral("roms/sf2ce.zip")),
+                         {{"ce.rom", "ce"}, {"big.rom", QByteArray(4 << 20, '\0')}, {"last.rom", "last"}}));
+    QVERIFY(writeArchive(m_work->filePath(QStringLiteral("roms/sf2t.zip")), {{"t.rom", "t"}}));
+    MessageBoxSpy spy;
+    QVERIFY(openOn("sf2ce,Street Fighter II CE\r\n"));
+    QVERIFY(device.leaveRoom(1 << 20));
+    const QListWidgetItem* item = m_list->findItems(QStringLiteral("Street Fighter II CE"), Qt::MatchExactly).value(0);
+    QTest::mouseClick(m_list->viewport(), Qt::LeftButton, {}, m_list->visualItemRect(item).center());
+    click(QStringLiteral("Launch"));
+    QCOMPARE(spy.requests().size(), 1);
+    QCOMPARE(spy.requests().first().text, QStringLiteral("50"));
+    QCOMPARE(m_started.size(), 1);
+    QVERIFY2(m_sharedAtStart.contains(QStringLiteral("t.rom")) && !m_sharedAtStart.contains(QStringLiteral("big.rom")),
+             qPrintable(m_sharedAtStart.join(u' ')));
+    QVERIFY(m_frm->close());
+    QCOMPARE(QDir(m_work->filePath(QStringLiteral("SF2T")))
+                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             (QStringList{"a.hi", "t.rom"}));
+    QCOMPARE(m_work->read(QStringLiteral("SF2T/t.rom")), QByteArray("user's t"));
 }
 
 void TestBadInput::fullDiskWhileSaving_data()
