@@ -43,6 +43,12 @@ SaveResult saveLines(const QDir& folder, const QString& name, const QStringList&
             return result;
         }
     }
+    // The lines sit in a buffer until here: a full disk shows only now, and commit() would not notice it.
+    if (!file.flush()) {
+        result.error = file.errorString();
+        file.cancelWriting();
+        return result;
+    }
     if (!file.commit()) {
         result.error = file.errorString();
         return result;

@@ -8,7 +8,9 @@
 
 #include <algorithm>
 
+#include <cerrno>
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -32,10 +34,16 @@ void ExtractedFolder::begin(const QDir& workDir, const QString& folder)
     // The extraction replaces files of the same name. A second name for each file, in a hidden
     // folder beside it, keeps the user's copy so that the clean-up can put it back. A kept folder
     // that is already there is left by a run that ended before its clean-up and may hold the only
-    // copy of a user's file, so it is not touched.
-    m_keptPath = workDir.filePath(QStringLiteral(".gantrel-kept-") + folder);
-    if (QFileInfo::exists(m_keptPath))
-        m_keptPath.clear();
+    // copy of a user's file, so it is not touched: this run takes a name of its own.
+    const QString keptBase = workDir.filePath(QStringLiteral(".gantrel-kept-") + folder);
+    m_keptPath = keptBase;
+    for (int n = 2; ::mkdir(QFile::encodeName(m_keptPath).constData(), 0777) != 0; ++n) {
+        if (errno != EEXIST || n > 1000) {
+            m_keptPath.clear();
+            break;
+        }
+        m_keptPath = keptBase + QLatin1Char('-') + QString::number(n);
+    }
     const QDir root(path);
     const QDir kept(m_keptPath);
     QDirIterator it(path, everything, QDirIterator::Subdirectories);

@@ -44,7 +44,6 @@ private slots:
     void userFolderSurvivesCleanup();
     void launchTriggers();
     void windowDisabledUntilStarted();
-    void emulatorCannotStart();
 
 private:
     void select(const QString& description);
@@ -323,28 +322,6 @@ void TestLaunch::windowDisabledUntilStarted()
     QVERIFY(m_frm->isEnabled());
     QCOMPARE(requests.first().program, m_work->filePath(QStringLiteral("TORVAK.EXE")));
     QCOMPARE(QDir(requests.first().workingFolder), m_work->dir());
-}
-
-void TestLaunch::emulatorCannotStart()
-{
-    MessageBoxSpy spy;
-    QVERIFY(openWindow());
-    select(QStringLiteral("Pac Man"));
-
-    // Made unrunnable after start-up: no execute permission (which even root needs).
-    const QString emulator = m_work->filePath(QStringLiteral("torvak.exe"));
-    QVERIFY(QFile::setPermissions(emulator, QFile::ReadOwner | QFile::WriteOwner));
-    pressLaunch();
-    QCOMPARE(spy.requests().size(), 1);
-    QCOMPARE(spy.requests().first().caption, QStringLiteral("Gantrel Error"));
-    QVERIFY(!spy.requests().first().text.isEmpty());
-    QVERIFY(m_frm->isEnabled());
-
-    QVERIFY(QFile::remove(emulator));
-    pressLaunch();
-    QCOMPARE(spy.requests().size(), 2);
-    QVERIFY(spy.requests().last().text.contains(QStringLiteral("torvak.exe")));
-    QVERIFY(m_frm->isEnabled());
 }
 
 QTEST_MAIN(TestLaunch)

@@ -1,0 +1,284 @@
+#include "ArchiveMaker.h"
+#include "GameConfig.h"
+#include "MainFrmTest.h"
+#include "MessageBoxSpy.h"
+#include "PreferencesFile.h"
+#include "ProcessStart.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QPushButton>
+
+#include <algorithm>
+
+#include <csignal>
+
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/statvfs.h>
+
+namespace {
+
+// A folder whose writes can be made to fail for want of room: a small file system mounted on it (the
+// tests run as root), or, where mounting is not allowed, a size limit on every file the process writes.
+class SmallDevice final
+{
+public:
+    explicit SmallDevice(const QString& folder) : m_folder(QFile::encodeName(folder))
+    {
+        m_mounted = ::mount("tmpfs", m_folder.constData(), "tmpfs", 0, "size=16m") == 0;
+        ::getrlimit(RLIMIT_FSIZE, &m_limit);
+    }
+    ~SmallDevice()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_limit);
+        std::signal(SIGXFSZ, SIG_DFL);
+        if (m_mounted)
+            ::umount2(m_folder.constData(), MNT_DETACH);
+    }
+
+    // From now on, about `room` more bytes fit: on the whole device, or in each file.
+    bool leaveRoom(qint64 room)
+    {
+        struct statvfs info = {};
+        if (!m_mounted || ::statvfs(m_folder.constData(), &info) != 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{static_cast<rlim_t>(room), m_limit.rlim_max};
+            return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+        }
+        const qint64 used = qint64(info.f_blocks - info.f_bfree) * qint64(info.f_frsize);
+        const QByteArray size = "size=" + QByteArray::number(used + room);
+        return ::mount("tmpfs", m_folder.constData(), "tmpfs", MS_REMOUNT, size.constData()) == 0;
+    }
+
+private:
+    QByteArray m_folder;
+    bool m_mounted = false;
+    rlimit m_limit = {};
+};
+
+const QByteArray fullSettings =
+    "-res 640 480\r\n-frameskip 6\r\n-mmxcopy\r\n-vsync ON\r\n-vesa6bit\r\n-double\r\n"
+    "-novesa\r\n-linear\r\n-setinput 1 joy2\r\n-setinput 2 4button\r\nother\r\n-sound 1\r\n";
+const QByteArray fullGameFile = "; button mappings\r\n-remapbut       JOY1 1 0\r\n-remapbut       JOY2 0 255\r\n"
+                                "-remapbut    4BUTTON 3 2 1 0 255 255 0 1\r\n-remapbut    6BUTTON 5 4 3 2 1 0 255 5\r\n"
+                                "-remapbut      GRIP1 7 255 6 5 4 3 2 1\r\n-remapbut      GRIP2 0 1 2 3 4 5 6 7\r\n"
+                                "-remapbut SIDEWINDER 9 8 255 10 255 255 6 7\r\n; keyboard scan codes\r\n1\r\n2\r\n"
+                                "; dip switches\r\n-dip 12 34 56\r\n";
+
+} // namespace
+
+class TestBadInput : public MainFrmTest
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void badBytesInEveryFile_data();
+    void badBytesInEveryFile();
+    void settingsCutShort();
+    void fullDiskDuringExtraction();
+    void fullDiskWhileSaving_data();
+    void fullDiskWhileSaving();
+    void emulatorFails_data();
+    void emulatorFails();
+
+private:
+    // Lays out the emulator, a catalogue that starts with the unpacked set "game", and opens the window on it.
+    bool openOn(const QByteArray& catalogue = {});
+    void click(const QString& button) { QTest::mouseClick(m_frm->findChild<QPushButton*>(button), Qt::LeftButton); }
+    // Presses the main window's button; returns the dialog it opened.
+    QWidget* openDialog(const QString& button, const QString& dialog);
+
+    QList<Platform::ProcessRequest> m_started;
+    QStringList m_sharedAtStart; // the shared folder's files when the emulator was started
+};
+
+void TestBadInput::init()
+{
+    m_work.reset(new WorkFolder);
+    m_started.clear();
+    Platform::setProcessStartHook([this](const Platform::ProcessRequest& request) {
+        m_started.append(request);
+        m_sharedAtStart = QDir(m_work->filePath(QStringLiteral("SF2T"))).entryList(QDir::Files | QDir::Hidden);
+        return Platform::StartResult{true, {}};
+    });
+}
+
+void TestBadInput::cleanup()
+{
+    m_frm.reset();
+    Platform::setProcessStartHook({});
+    QDir::setCurrent(QDir::tempPath());
+}
+
+bool TestBadInput::openOn(const QByteArray& catalogue)
+{
+    if (!m_work->layEmulator("game,Game\r\n" + catalogue) || !m_work->makeFolder(QStringLiteral("game")) ||
+        !QDir::setCurrent(m_work->path()) || !openWindow())
+        return false;
+    const QListWidgetItem* item = m_list->findItems(QStringLiteral("Game"), Qt::MatchExactly).value(0);
+    QTest::mouseClick(m_list->viewport(), Qt::LeftButton, {}, m_list->visualItemRect(item).center());
+    return m_list->currentItem() == item;
+}
+
+QWidget* TestBadInput::openDialog(const QString& button, const QString& dialog)
+{
+    click(button);
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto found = std::find_if(windows.begin(), windows.end(),
+                                    [&](QWidget* w) { return w->objectName() == dialog && w->isVisible(); });
+    return found == windows.end() ? nullptr : *found;
+}
+
+void TestBadInput::badBytesInEveryFile_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("NUL bytes") << QByteArray("nul\0,N\0L\r\n-res\0 320 200\r\n\0\0", 25);
+    QTest::newRow("unterminated quote") << QByteArray("\"x,still open\r\n-novesa\r\n");
+    QTest::newRow("10 MB line") << QByteArray(10 * 1024 * 1024, 'x');
+    QTest::newRow("only commas") << QByteArray(",,,,,,,,");
+    QTest::newRow("invalid UTF-8") << QByteArray("\xff\xfe,\xc3\x28\r\nother\r\n\x80\xbf\r\n-dip \xe2\x82 \xf0\r\n");
+    QTest::newRow("CR-only lines") << QByteArray("cr\rCR Game\r; dip switches\r-dip 11 22 33\r");
+    QTest::newRow("LF-only lines") << QByteArray("lf\nLF Game\n; dip switches\n-dip 11 22 33\n");
+}
+
+// The catalogue (after one good record), the settings file and the game's file all hold the bytes.
+// The game is launched without a word, and both dialogs save files that read back as written.
+void TestBadInput::badBytesInEveryFile()
+{
+    QFETCH(QByteArray, bytes);
+    QVERIFY(m_work->write(QStringLiteral("gantrel.ini"), bytes) && m_work->write(QStringLiteral("game.ini"), bytes));
+    MessageBoxSpy spy;
+    QVERIFY(openOn(bytes));
+    click(QStringLiteral("Launch"));
+    QCOMPARE(m_started.size(), 1);
+    QCOMPARE(m_started.first().arguments.value(0), QStringLiteral("game"));
+
+    QWidget* options = openDialog(QStringLiteral("Option"), QStringLiteral("OptionFrm"));
+    QTest::mouseClick(options->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+    const QByteArray settings = m_work->read(QStringLiteral("Gantrel.ini"));
+    QCOMPARE(LineWriter::encode(PreferencesFile::lines(PreferencesFile::parse(settings))), settings);
+    QWidget* gameOptions = openDialog(QStringLiteral("InputOpt"), QStringLiteral("Inputfrm"));
+    QTest::mouseClick(gameOptions->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+    const QByteArray game = m_work->read(QStringLiteral("game.ini"));
+    QCOMPARE(game.count("\r\n"), 15);
+    QCOMPARE(LineWriter::encode(gameConfigLines(parseGameConfig(game))), game);
+    QVERIFY(spy.requests().isEmpty() && m_frm->isEnabled());
+}
+
+// Every prefix of a full file reads to values that the dialogs can show.
+void TestBadInput::settingsCutShort()
+{
+    for (qsizetype n = 0; n <= fullSettings.size(); ++n) {
+        const Preferences p = PreferencesFile::parse(fullSettings.left(n));
+        QVERIFY(p.resolution >= 0 && p.resolution < Resolutions::Count);
+        QVERIFY(p.frameSkip >= Preferences::FrameSkipMin && p.frameSkip <= Preferences::FrameSkipMax);
+    }
+    for (qsizetype n = 0; n <= fullGameFile.size(); ++n) {
+        const GameConfig config = parseGameConfig(fullGameFile.left(n));
+        QVERIFY(config.dip1.size() <= 2 && config.dip2.size() <= 2 && config.dip3.size() <= 2);
+        for (const GameConfig::Row& row : config.k) {
+            for (const QString& entry : row)
+                QVERIFY2(QString::number(qBound(-1, entry.toInt(), 10)) == entry, qPrintable(entry));
+        }
+    }
+}
+
+// The member that does not fit is not left half-written, the user is told the status, the emulator
+// still starts, and the clean-up gives the user's shared folder back as it was.
+void TestBadInput::fullDiskDuringExtraction()
+{
+    SmallDevice device(m_work->path());
+    QVERIFY(m_work->write(QStringLiteral("SF2T/t.rom"), "user's t") &&
+            m_work->write(QStringLiteral("SF2T/a.hi"), "hi"));
+    // A run that ended before its clean-up left a copy of the user's file, which must stay as it is.
+    QVERIFY(m_work->write(QStringLiteral(".gantrel-kept-sf2t/t.rom"), "older t"));
+    QVERIFY(m_work->makeFolder(QStringLiteral("roms")));
+    QVERIFY(writeArchive(m_work->filePath(QStringLiteral("roms/sf2ce.zip")),
+                         {{"ce.rom", "ce"}, {"big.rom", QByteArray(4 << 20, '\0')}, {"last.rom", "last"}}));
+    QVERIFY(writeArchive(m_work->filePath(QStringLiteral("roms/sf2t.zip")), {{"t.rom", "t"}}));
+    MessageBoxSpy spy;
+    QVERIFY(openOn("sf2ce,Street Fighter II CE\r\n"));
+    QVERIFY(device.leaveRoom(1 << 20));
+    const QListWidgetItem* item = m_list->findItems(QStringLiteral("Street Fighter II CE"), Qt::MatchExactly).value(0);
+    QTest::mouseClick(m_list->viewport(), Qt::LeftButton, {}, m_list->visualItemRect(item).center());
+    click(QStringLiteral("Launch"));
+    QCOMPARE(spy.requests().size(), 1);
+    QCOMPARE(spy.requests().first().text, QStringLiteral("50"));
+    QCOMPARE(m_started.size(), 1);
+    QVERIFY2(m_sharedAtStart.contains(QStringLiteral("t.rom")) && !m_sharedAtStart.contains(QStringLiteral("big.rom")),
+             qPrintable(m_sharedAtStart.join(u' ')));
+    QVERIFY(m_frm->close());
+    QCOMPARE(QDir(m_work->filePath(QStringLiteral("SF2T")))
+                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             (QStringList{"a.hi", "t.rom"}));
+    QCOMPARE(m_work->read(QStringLiteral("SF2T/t.rom")) + m_work->read(QStringLiteral(".gantrel-kept-sf2t/t.rom")),
+             QByteArray("user's tolder t"));
+}
+
+void TestBadInput::fullDiskWhileSaving_data()
+{
+    // The main window's button, the dialog, the old file, the start of the message.
+    QTest::addColumn<QStringList>("row");
+    QTest::newRow("Default Options") << QStringList{"Option", "OptionFrm", "GANTREL.INI",
+                                                    "The preferences could not be saved in Gantrel.ini: "};
+    QTest::newRow("Options For This Game") << QStringList{"InputOpt", "Inputfrm", "Game.ini", "Cannot save game.ini: "};
+}
+
+// The old file stays whole, the user is told, and the dialog stays open with its choices.
+void TestBadInput::fullDiskWhileSaving()
+{
+    QFETCH(QStringList, row);
+    SmallDevice device(m_work->path());
+    QVERIFY(m_work->write(row.at(2), fullSettings + fullGameFile));
+    MessageBoxSpy spy;
+    QVERIFY(openOn());
+    const QStringList before = m_work->dir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    QVERIFY(device.leaveRoom(0));
+    QPointer<QWidget> dialog = openDialog(row.at(0), row.at(1));
+    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+    QCOMPARE(spy.requests().size(), 1);
+    QCOMPARE(spy.requests().first().caption, QStringLiteral("Gantrel Error"));
+    QVERIFY2(spy.requests().first().text.startsWith(row.at(3)), qPrintable(spy.requests().first().text));
+    QCOMPARE(m_work->read(row.at(2)), fullSettings + fullGameFile);
+    QCOMPARE(m_work->dir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+    QVERIFY(dialog && dialog->isVisible() && dialog->close());
+}
+
+void TestBadInput::emulatorFails_data()
+{
+    QTest::addColumn<QByteArray>("emulator");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("exits at once") << QByteArray("#!/bin/sh\nexit 3\n") << QString();
+    QTest::newRow("not a program") << QByteArray("\x7f"
+                                                 "ELF")
+                                   << QStringLiteral("Torvak could not be started: ");
+    QTest::newRow("removed after start-up") << QByteArray() << QStringLiteral("The file torvak.exe is no longer in");
+}
+
+// Every launch tries the emulator anew, and says why it could not start it; the window stays usable.
+void TestBadInput::emulatorFails()
+{
+    QFETCH(QByteArray, emulator);
+    QFETCH(QString, message);
+    Platform::setProcessStartHook({});
+    MessageBoxSpy spy;
+    QVERIFY(openOn());
+    const QString path = m_work->filePath(QStringLiteral("torvak.exe"));
+    if (emulator.isNull())
+        QVERIFY(QFile::remove(path));
+    else
+        QVERIFY(m_work->write(QStringLiteral("torvak.exe"), emulator) && QFile::setPermissions(path, QFile::ExeOwner));
+    for (int launch = 1; launch <= 2; ++launch) {
+        click(QStringLiteral("Launch"));
+        QVERIFY(m_frm->isEnabled());
+        QCOMPARE(spy.requests().size(), message.isEmpty() ? 0 : launch);
+    }
+    QVERIFY(message.isEmpty() || (spy.requests().last().text.startsWith(message) &&
+                                  spy.requests().last().caption == QLatin1String("Gantrel Error")));
+}
+
+QTEST_MAIN(TestBadInput)
+#include "tst_badinput.moc"
