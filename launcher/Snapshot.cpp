@@ -28,9 +28,10 @@ QStringList snapshotFiles(const QDir& workDir, const QString& romname)
             missing = true;
     }
 
-    // Snapshot folders can be large: one pass finds every other spelling at once.
+    // Snapshot folders can be large: one pass finds every other spelling at once. Pipes and
+    // devices are left out, since opening one to read a picture could block the window.
     if (missing) {
-        for (QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System); it.hasNext();) {
+        for (QDirIterator it(folder, QDir::Files | QDir::Hidden); it.hasNext();) {
             it.next();
             const QString name = it.fileName();
             for (std::size_t i = 0; i < suffixes.size(); ++i) {
