@@ -125,14 +125,14 @@ GameConfig parseGameConfig(const QByteArray& data)
     return config;
 }
 
-bool readGameConfig(const QDir& workDir, const QString& romname, GameConfig* config)
+bool readGameConfig(const QDir& workDir, const QString& romname, GameConfig* config, QString* error)
 {
     const QString name = gameConfigFileName(romname);
     if (name.isEmpty())
         return false;
     const QString path = Platform::findEntry(workDir, name, Platform::EntryKind::File);
     QByteArray data;
-    if (path.isEmpty() || !ItemReader::readFile(path, &data))
+    if (path.isEmpty() || !ItemReader::readFile(path, &data, error))
         return false;
     *config = parseGameConfig(data);
     return true;

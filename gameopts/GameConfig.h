@@ -80,8 +80,9 @@ QString gameConfigFileName(const QString& romname);
 GameConfig parseGameConfig(const QByteArray& data);
 
 // Reads the file of `romname` in `workDir`, its name matched without regard to case. Returns false,
-// leaving `config` alone, when there is no such file.
-bool readGameConfig(const QDir& workDir, const QString& romname, GameConfig* config);
+// leaving `config` alone, when there is no such file, or when it cannot be read: then `error`
+// says why.
+bool readGameConfig(const QDir& workDir, const QString& romname, GameConfig* config, QString* error = nullptr);
 
 // The fifteen lines of the file.
 QStringList gameConfigLines(const GameConfig& config);

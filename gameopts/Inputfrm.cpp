@@ -240,8 +240,15 @@ void Inputfrm::InitOptions()
 void Inputfrm::LoadGameIni()
 {
     GameConfig config;
-    if (!readGameConfig(m_workDir, m_romname, &config))
+    QString error;
+    if (!readGameConfig(m_workDir, m_romname, &config, &error)) {
+        // OK would replace the file with what the dialog shows, so the user must know it was not read.
+        if (!error.isEmpty())
+            Platform::messageBox(QStringLiteral("The options in %1 could not be read: %2")
+                                     .arg(gameConfigFileName(m_romname), error),
+                                 QStringLiteral("Gantrel Error"));
         return;
+    }
     k = config.k;
     dip1->setText(config.dip1);
     dip2->setText(config.dip2);

@@ -186,6 +186,17 @@ void TestInputfrm::failedSave()
              handWritten + handWritten);
     QCOMPARE(m_work->dir().entryList(QDir::Files | QDir::Hidden).join(QLatin1Char(' ')),
              QStringLiteral(".ini GAME.INI"));
+
+    // Root reads every ordinary file; a write-only kernel attribute refuses even root.
+    const QString target = QStringLiteral("/sys/bus/cpu/drivers/processor/unbind");
+    if (!QFileInfo(target).isFile() || QFile(target).open(QIODevice::ReadOnly))
+        QSKIP("no write-only file to read on this machine");
+    QVERIFY(QFile::link(target, m_work->filePath(QStringLiteral("locked.ini"))));
+    MessageBoxSpy spy;
+    open(QStringLiteral("locked"));
+    QCOMPARE(spy.requests().size(), 1);
+    QVERIFY(spy.requests()[0].text.startsWith("The options in locked.ini could not be read: "));
+    QCOMPARE(spy.requests()[0].caption, QStringLiteral("Gantrel Error"));
 }
 
 QTEST_MAIN(TestInputfrm)
