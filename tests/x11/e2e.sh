@@ -142,13 +142,18 @@ file_is() {
     cmp -s "$work/expected" "$run/$1"
 }
 await_file() {
-    if ! (until_ok 10 "$1" file_is "$1" "$2") 2>/dev/null; then
-        echo "--- expected $1:" >&2
-        od -c "$work/expected" >&2
-        echo "--- found:" >&2
-        od -c "$run/$1" >&2 || true
-        fail "$1 does not hold the expected bytes"
-    fi
+    tries=200
+    while ! file_is "$1" "$2"; do
+        tries=$((tries - 1))
+        if [ "$tries" -le 0 ]; then
+            echo "--- expected $1:" >&2
+            od -c "$work/expected" >&2
+            echo "--- found:" >&2
+            od -c "$run/$1" >&2 || true
+            fail "$1 does not hold the expected bytes"
+        fi
+        sleep 0.05
+    done
 }
 gone() { [ ! -e "$run/$1" ]; }
 
