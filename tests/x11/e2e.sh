@@ -4,132 +4,16 @@
 # extracted folder of a zipped set, and the two settings files.
 #
 # Usage: e2e.sh <gantrel executable> <demo folder>
-# Needs Xvfb, xdotool, xwininfo and ImageMagick's import and convert (scripts/install-deps.sh).
 set -eu
 
 program=$1
 demo=$2
 started=$(date +%s)
-
-fail() {
-    echo "FAIL: $*" >&2
-    if [ -n "${run:-}" ] && [ -f "$run/torvak.log" ]; then
-        echo "--- torvak.log:" >&2
-        cat "$run/torvak.log" >&2
-    fi
-    if [ -n "${work:-}" ] && [ -f "$work/gantrel.out" ]; then
-        echo "--- program output:" >&2
-        cat "$work/gantrel.out" >&2
-    fi
-    exit 1
-}
-
-for tool in Xvfb xdotool xwininfo import convert; do
-    command -v "$tool" >/dev/null 2>&1 || fail "$tool is missing: run scripts/install-deps.sh"
-done
-[ -x "$program" ] || fail "no program at $program"
-[ -f "$demo/torvak.exe" ] || fail "no demo folder at $demo"
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/gantrel-x11.XXXXXX")
-xvfb_pid=""
-app_pid=""
-cleanup() {
-    set +e
-    for pid in $app_pid $xvfb_pid; do
-        kill "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' HUP INT TERM
-
-# until <seconds> <what is awaited> <command...>: polls the command until it succeeds.
-until_ok() {
-    limit=$1
-    what=$2
-    shift 2
-    tries=$((limit * 20))
-    while ! "$@"; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || fail "gave up after ${limit}s waiting for $what"
-        sleep 0.05
-    done
-}
-
-# A display of its own: Xvfb picks a free number and reports it once it accepts clients.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-has_display() { [ -s "$work/display" ]; }
-until_ok 20 "the X server" has_display
-DISPLAY=:$(cat "$work/display")
-export DISPLAY
-export QT_QPA_PLATFORM=xcb
-export XDG_RUNTIME_DIR="$work/runtime"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR
-
-run="$work/run"
-cp -a "$demo" "$run"
-(cd "$run" && exec "$program") >"$work/gantrel.out" 2>&1 &
-app_pid=$!
-
-# Layout positions are in twips, fifteen to a pixel, as the program places its controls.
-px() { echo $((($1 + 7) / 15)); }
-
-# window_named <title>: prints the id of the visible top-level window with exactly that title.
-window_named() {
-    xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1
-}
-has_window() { [ -n "$(window_named "$1")" ]; }
-no_window() { [ -z "$(window_named "$1")" ]; }
-# origin <window id>: sets ox and oy to the screen position of the window's client area.
-origin() {
-    ox=$(xwininfo -id "$1" | sed -n 's/^ *Absolute upper-left X: *//p')
-    oy=$(xwininfo -id "$1" | sed -n 's/^ *Absolute upper-left Y: *//p')
-}
-# await_window <title>: waits for the window, then sets win, ox and oy.
-await_window() {
-    until_ok 10 "the window \"$1\"" has_window "$1"
-    win=$(window_named "$1")
-    origin "$win"
-}
-# Freshly shown windows must paint their controls, not stay black until something covers them.
-painted() {
-    mean=$(import -window "$1" png:- 2>/dev/null | convert png:- -format '%[fx:mean]' info:) || return 1
-    awk -v m="$mean" 'BEGIN { exit !(m > 0.4) }'
-}
-await_painted() {
-    until_ok 5 "the window \"$1\" to paint itself (it stays dark)" painted "$win"
-}
-# click <x> <y> [count]: a left click, relative to the current window's client area.
-click() {
-    xdotool mousemove "$((ox + $1))" "$((oy + $2))"
-    xdotool click --repeat "${3:-1}" --delay 60 1
-}
-# press ... <left> <top> <width> <height>: clicks the middle of a control given by its twips rectangle
-# after the left and top of each frame it sits in, outermost first.
-press() {
-    x=0
-    y=0
-    while [ $# -gt 4 ]; do
-        x=$((x + $(px "$1")))
-        y=$((y + $(px "$2")))
-        shift 2
-    done
-    click "$((x + $(px "$1") + $(px "$3") / 2))" "$((y + $(px "$2") + $(px "$4") / 2))"
-}
-# tick ... <left> <top> <height>: clicks the box of a check box or option button, given like press.
-tick() {
-    x=0
-    y=0
-    while [ $# -gt 3 ]; do
-        x=$((x + $(px "$1")))
-        y=$((y + $(px "$2")))
-        shift 2
-    done
-    click "$((x + $(px "$1") + 7))" "$((y + $(px "$2") + $(px "$3") / 2))"
-}
+# shellcheck source=tests/x11/session.sh
+. "$(dirname "$0")/session.sh"
+unset QT_SCALE_FACTOR
+scale=1
+start_session
 
 log_is() { [ "$(cat "$run/torvak.log" 2>/dev/null)" = "$1" ]; }
 await_log() {
@@ -157,14 +41,11 @@ await_file() {
 }
 gone() { [ ! -e "$run/$1" ]; }
 
-# The main window; the list sits in its frame, and its rows are 18 pixels high in the bold 12 pt font.
-await_window "Gantrel - A Torvak Front-End"
+await_window "$main_title"
 main=$win
 await_painted "main window"
 mx=$ox
 my=$oy
-list_x=$(($(px 60) + $(px 120) + 60))
-row_y() { echo $(($(px 0) + $(px 240) + 10 + 18 * $1)); }
 back_to_main() {
     win=$main
     ox=$mx
@@ -186,13 +67,13 @@ frogfrt"
 # The next action, selecting "Astro Hopper", removes the extracted files; the button launches it.
 click "$list_x" "$(row_y 0)"
 until_ok 10 "the extracted folder frogfrt/ to go" gone frogfrt
-press 4980 3840 3015 855
+press_launch
 await_log "bnkbust
 frogfrt
 astrohop"
 
 # Default Options: 640x480 and no automatic frame skip, then OK.
-press 8100 3720 240 960 2415 495
+press_default_options
 await_window "Set Default Preferences"
 await_painted "preferences dialog"
 tick 60 0 120 240 3960 720 255
@@ -201,14 +82,14 @@ press 7020 5160 1395 435
 until_ok 10 "the preferences dialog to close" no_window "Set Default Preferences"
 await_file Gantrel.ini '-res 640 480\r\n-frameskip 1\r\n-vsync OFF\r\n-setinput 1 key1\r\n-setinput 2 key1\r\n'
 back_to_main
-press 4980 3840 3015 855
+press_launch
 await_log "bnkbust
 frogfrt
 astrohop
 astrohop -res 640 480 -frameskip 1 -vsync OFF -setinput 1 key1 -setinput 2 key1"
 
 # Options For This Game: one click on the lower arrow of Fire A's bar gives button 0, then OK.
-press 8100 3720 120 240 2655 615
+press_game_options
 await_window "Set Game Options"
 await_painted "game options dialog"
 click "$(($(px 1380) + $(px 255) / 2))" "$(($(px 1080) + $(px 375) - 4))"
@@ -223,7 +104,7 @@ await_file astrohop.ini "$rule\r\n; Configuration for \r\n$rule\r\n\r\n; button 
 
 # About, closed with Esc: the dialog must have the keyboard without being clicked.
 back_to_main
-press 4980 4800 1335 495
+press_about
 await_window "About Gantrel"
 about=$win
 await_painted "About box"
@@ -232,9 +113,9 @@ until_ok 10 "the About box to take the keyboard" has_focus
 xdotool key Escape
 until_ok 10 "Esc to close the About box" no_window "About Gantrel"
 
-# Exit ends the program, with nothing left of the extraction and no message on the way.
+# Exit ends the program with status 0, and nothing is left of the extraction.
 back_to_main
-press 6540 4800 1455 495
+press_exit
 app_running() { kill -0 "$app_pid" 2>/dev/null; }
 app_ended() { ! app_running; }
 until_ok 10 "the program to end after Exit" app_ended
