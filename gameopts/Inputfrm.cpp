@@ -188,7 +188,10 @@ void Inputfrm::createKeyboardMapping()
     Key2->setObjectName(QStringLiteral("Key2"));
     Key2->setGeometry(twipsRect(1920, 360, 1335, 255));
 
-    makeLabel(QStringLiteral("Direction:"), QStringLiteral("LabelDirection"), twipsRect(1320, 1440, 855, 255), Frame2);
+    // Only its place is fixed: the label takes the size of its text, which the frame's font would clip otherwise.
+    QLabel* direction = makeLabel(QStringLiteral("Direction:"), QStringLiteral("LabelDirection"),
+                                  twipsRect(1320, 1440, 855, 255), Frame2);
+    direction->adjustSize();
 
     Tprem = makeField(QStringLiteral("Tprem"), twipsRect(120, 3960, 375, 375), Frame2);
     Tprem->hide();

@@ -12,8 +12,8 @@ QIcon appIcon()
 {
     initIconResources();
     QIcon icon;
-    icon.addFile(QStringLiteral(":/icons/gantrel-32.xpm"), QSize(32, 32));
-    icon.addFile(QStringLiteral(":/icons/gantrel-16.xpm"), QSize(16, 16));
+    icon.addFile(QStringLiteral(":/icons/gantrel-32.png"), QSize(32, 32));
+    icon.addFile(QStringLiteral(":/icons/gantrel-16.png"), QSize(16, 16));
     return icon;
 }
 

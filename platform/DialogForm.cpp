@@ -26,8 +26,11 @@ void DialogForm::setCancelButton(QPushButton* button)
 
 void DialogForm::Form_Unload()
 {
-    if (m_mainWindow)
+    if (m_mainWindow) {
         m_mainWindow->setEnabled(true);
+        // The keyboard goes back to the main window even where no window manager hands it on.
+        m_mainWindow->activateWindow();
+    }
 }
 
 void DialogForm::keyPressEvent(QKeyEvent* event)
@@ -59,6 +62,9 @@ void showDialog(QWidget* mainWindow, DialogForm* dialog)
     // Over the middle of the main window, where the user is looking.
     dialog->move(mainWindow->frameGeometry().center() - dialog->rect().center());
     dialog->show();
+    // The dialog takes the keyboard at once, so that Enter and Esc reach it without a click first;
+    // a window manager may do this by itself, but the program must not rely on one.
+    dialog->activateWindow();
 }
 
 } // namespace Platform

@@ -2,7 +2,8 @@
 # Installs the Debian packages that building, running and testing Gantrel need, if any is missing.
 set -eu
 
-packages="cmake g++ make pkg-config qt6-base-dev libzip-dev fonts-liberation2 fonts-comic-neue"
+packages="cmake g++ make pkg-config qt6-base-dev libzip-dev fonts-liberation2 fonts-comic-neue
+xvfb xdotool x11-utils imagemagick desktop-file-utils"
 
 missing=""
 for package in $packages; do
