@@ -4,6 +4,7 @@
 #include "AppInfo.h"
 #include "FormLayout.h"
 #include "LineControl.h"
+#include "TextFit.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -56,6 +57,7 @@ AboutFrm::AboutFrm(QWidget* mainWindow) : DialogForm(mainWindow)
     connect(cmdOK, &QPushButton::clicked, this, &AboutFrm::cmdOK_Click);
 
     Form_Load();
+    Platform::fitTexts(this);
 }
 
 QString AboutFrm::versionText(int major, int minor, int revision)

@@ -1,6 +1,7 @@
 #include "Inputfrm.h"
 
 #include "FormLayout.h"
+#include "TextFit.h"
 #include "MessageBox.h"
 
 #include <QComboBox>
@@ -47,6 +48,7 @@ Inputfrm::Inputfrm(QWidget* mainWindow, const QString& romname, const QDir& work
     setFont(formFont(QStringLiteral("Arial"), 11.25));
     setFixedSize(twips(6975), twips(4515));
     createControls();
+    Platform::fitTexts(this);
     Form_Load();
 }
 

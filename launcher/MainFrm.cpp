@@ -8,6 +8,7 @@
 #include "DialogForm.h"
 #include "FileLookup.h"
 #include "FormLayout.h"
+#include "TextFit.h"
 #include "GameList.h"
 #include "Inputfrm.h"
 #include "LaunchPlan.h"
@@ -58,6 +59,7 @@ MainFrm::MainFrm(const QDir& workDir)
     setFont(formFont(QStringLiteral("Arial"), 9.75));
     setFixedSize(Platform::twips(11070), Platform::twips(5370));
     createControls();
+    Platform::fitTexts(this);
 }
 
 void MainFrm::createControls()

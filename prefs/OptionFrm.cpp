@@ -10,6 +10,7 @@
 #include <QSlider>
 
 #include "FormLayout.h"
+#include "TextFit.h"
 #include "InputDevices.h"
 #include "MessageBox.h"
 #include "PreferencesFile.h"
@@ -43,6 +44,7 @@ OptionFrm::OptionFrm(QWidget* mainWindow, const QDir& workDir) : DialogForm(main
     setFont(formFont(QStringLiteral("Arial"), 9.75));
     setFixedSize(twips(8535), twips(6195));
     createControls();
+    Platform::fitTexts(this);
     Form_Load();
 }
 
