@@ -7,91 +7,79 @@ class TestItemReader : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void items_data();
-    void items();
-    void endIsTestedBetweenItems();
-    void readsWholeFile();
-};
-
-static QStringList readAll(const QByteArray& data)
-{
-    ItemReader reader(data);
-    QStringList items;
-    QString item;
-    while (!reader.atEnd()) {
-        reader.readItem(&item);
-        items.append(item);
+    static QStringList readAll(const QByteArray& data)
+    {
+        ItemReader reader(data);
+        QStringList items;
+        QString item;
+        while (!reader.atEnd()) {
+            reader.readItem(&item);
+            items.append(item);
+        }
+        return items;
     }
-    return items;
-}
 
-void TestItemReader::items_data()
-{
-    QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<QStringList>("expected");
+private slots:
+    void items_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("empty file") << QByteArray() << QStringList();
-    QTest::newRow("one record a line") << QByteArray("pacx,Pac X\r\nzap,Zapper\r\n")
-                                       << QStringList{"pacx", "Pac X", "zap", "Zapper"};
-    QTest::newRow("two records on one line")
-        << QByteArray("a,Alpha,b,Beta\r\n") << QStringList{"a", "Alpha", "b", "Beta"};
-    QTest::newRow("record over two lines") << QByteArray("a\r\nAlpha\r\n") << QStringList{"a", "Alpha"};
-    QTest::newRow("quoted with comma") << QByteArray("a,\"Alpha, the return\"\r\nb,Beta\r\n")
-                                       << QStringList{"a", "Alpha, the return", "b", "Beta"};
-    QTest::newRow("text after closing quote skipped") << QByteArray("\"a\" junk,b\r\n") << QStringList{"a", "b"};
-    QTest::newRow("quoted runs over line ends") << QByteArray("\"a\r\nb\",c") << QStringList{"a\r\nb", "c"};
-    QTest::newRow("unterminated quote runs to the end")
-        << QByteArray("x,\"open, still") << QStringList{"x", "open, still"};
-    QTest::newRow("quote inside an item is kept") << QByteArray("ab\"c,d") << QStringList{"ab\"c", "d"};
-    QTest::newRow("empty line is one empty item") << QByteArray("a\r\n\r\nb\r\n") << QStringList{"a", "", "b"};
-    QTest::newRow("comma before line end") << QByteArray("a,\r\nb") << QStringList{"a", "", "b"};
-    QTest::newRow("only commas") << QByteArray(",,,") << QStringList{"", "", ""};
-    QTest::newRow("blanks around items") << QByteArray("  a b  ,\t c\t\r\n") << QStringList{"a b", "c"};
-    QTest::newRow("blank line of blanks") << QByteArray("   \r\nx") << QStringList{"", "x"};
-    QTest::newRow("lone LF lines") << QByteArray("a\nb\n\nc") << QStringList{"a", "b", "", "c"};
-    QTest::newRow("lone CR lines") << QByteArray("a\rb\r\rc") << QStringList{"a", "b", "", "c"};
-    QTest::newRow("LF CR is two line ends") << QByteArray("a\n\rb") << QStringList{"a", "", "b"};
-    QTest::newRow("no line end at the end") << QByteArray("a,b") << QStringList{"a", "b"};
-    QTest::newRow("byte-order mark skipped") << QByteArray("\xEF\xBB\xBFgame,Game\r\n") << QStringList{"game", "Game"};
-    QTest::newRow("mark only at the start") << QByteArray("a,\xEF\xBB\xBF") << QStringList{"a", "\xEF\xBB\xBF"};
-    QTest::newRow("numbers stay text") << QByteArray("007, 1.50\r\n") << QStringList{"007", "1.50"};
-    QTest::newRow("local 8-bit text") << QByteArray("caf\xC3\xA9,ok") << QStringList{QStringLiteral("caf\u00e9"), "ok"};
-    QTest::newRow("NUL byte kept") << QByteArray("a\0b,c", 5) << QStringList{QString::fromLatin1("a\0b", 3), "c"};
-}
+        QTest::newRow("empty file") << QByteArray() << QStringList();
+        QTest::newRow("one record a line")
+            << QByteArray("pacx,Pac X\r\nzap,Zapper\r\n") << QStringList{"pacx", "Pac X", "zap", "Zapper"};
+        QTest::newRow("two records on one line")
+            << QByteArray("a,Alpha,b,Beta\r\n") << QStringList{"a", "Alpha", "b", "Beta"};
+        QTest::newRow("record over two lines") << QByteArray("a\r\nAlpha\r\n") << QStringList{"a", "Alpha"};
+        QTest::newRow("quoted with comma") << QByteArray("a,\"Alpha, the return\"\r\nb,Beta\r\n")
+                                           << QStringList{"a", "Alpha, the return", "b", "Beta"};
+        QTest::newRow("text after closing quote skipped") << QByteArray("\"a\" junk,b\r\n") << QStringList{"a", "b"};
+        QTest::newRow("quoted runs over line ends") << QByteArray("\"a\r\nb\",c") << QStringList{"a\r\nb", "c"};
+        QTest::newRow("unterminated quote runs to the end")
+            << QByteArray("x,\"open, still") << QStringList{"x", "open, still"};
+        QTest::newRow("quote inside an item is kept") << QByteArray("ab\"c,d") << QStringList{"ab\"c", "d"};
+        QTest::newRow("empty line is one empty item") << QByteArray("a\r\n\r\nb\r\n") << QStringList{"a", "", "b"};
+        QTest::newRow("comma before line end") << QByteArray("a,\r\nb") << QStringList{"a", "", "b"};
+        QTest::newRow("only commas") << QByteArray(",,,") << QStringList{"", "", ""};
+        QTest::newRow("blanks around items") << QByteArray("  a b  ,\t c\t\r\n") << QStringList{"a b", "c"};
+        QTest::newRow("blank line of blanks") << QByteArray("   \r\nx") << QStringList{"", "x"};
+        QTest::newRow("lone LF lines") << QByteArray("a\nb\n\nc") << QStringList{"a", "b", "", "c"};
+        QTest::newRow("lone CR lines") << QByteArray("a\rb\r\rc") << QStringList{"a", "b", "", "c"};
+        QTest::newRow("LF CR is two line ends") << QByteArray("a\n\rb") << QStringList{"a", "", "b"};
+        QTest::newRow("no line end at the end") << QByteArray("a,b") << QStringList{"a", "b"};
+        QTest::newRow("byte-order mark skipped")
+            << QByteArray("\xEF\xBB\xBFgame,Game\r\n") << QStringList{"game", "Game"};
+        QTest::newRow("mark only at the start") << QByteArray("a,\xEF\xBB\xBF") << QStringList{"a", "\xEF\xBB\xBF"};
+        QTest::newRow("numbers stay text") << QByteArray("007, 1.50\r\n") << QStringList{"007", "1.50"};
+        QTest::newRow("local 8-bit text")
+            << QByteArray("caf\xC3\xA9,ok") << QStringList{QStringLiteral("caf\u00e9"), "ok"};
+        QTest::newRow("10 MB line") << QByteArray(10 << 20, 'x') + ",y" << QStringList{QString(10 << 20, u'x'), "y"};
+        QTest::newRow("NUL byte kept") << QByteArray("a\0b,c", 5) << QStringList{QString::fromLatin1("a\0b", 3), "c"};
+    }
 
-void TestItemReader::items()
-{
-    QFETCH(QByteArray, data);
-    QFETCH(QStringList, expected);
-    QCOMPARE(readAll(data), expected);
-}
+    void items()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(QStringList, expected);
+        QCOMPARE(readAll(data), expected);
+    }
 
-void TestItemReader::endIsTestedBetweenItems()
-{
-    ItemReader reader("name\r\n");
-    QString item;
-    QVERIFY(reader.readItem(&item));
-    QCOMPARE(item, QStringLiteral("name"));
-    QVERIFY(reader.atEnd());
-    item = QStringLiteral("stale");
-    QVERIFY(!reader.readItem(&item));
-    QVERIFY(item.isEmpty());
-}
+    void endIsTestedBetweenItems()
+    {
+        ItemReader reader("name\r\n");
+        QString item;
+        QVERIFY(reader.readItem(&item) && item == QLatin1String("name") && reader.atEnd());
+        item = QStringLiteral("stale");
+        QVERIFY(!reader.readItem(&item) && item.isEmpty());
+    }
 
-void TestItemReader::readsWholeFile()
-{
-    QByteArray data;
-    QString error;
-    QVERIFY(!ItemReader::readFile(QStringLiteral("/nonexistent/roms.txt"), &data, &error));
-    QVERIFY(!error.isEmpty());
-
-    // A 10 MB line is one item, read without trouble.
-    const QByteArray longLine(10 * 1024 * 1024, 'x');
-    const QStringList items = readAll(longLine + ",y");
-    QCOMPARE(items.size(), 2);
-    QCOMPARE(items.at(0).size(), longLine.size());
-}
+    void missingFile()
+    {
+        QByteArray data;
+        QString error;
+        QVERIFY(!ItemReader::readFile(QStringLiteral("/nonexistent/roms.txt"), &data, &error) && !error.isEmpty());
+    }
+};
 
 QTEST_GUILESS_MAIN(TestItemReader)
 #include "tst_itemreader.moc"

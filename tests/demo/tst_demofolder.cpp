@@ -13,53 +13,49 @@ class TestDemoFolder : public QObject
     Q_OBJECT
 
 private slots:
-    void listsSortedGamesWithSnapshots();
-};
+    void listsSortedGamesWithSnapshots()
+    {
+        WorkFolder work;
+        const QString copy = work.filePath("demo");
+        QCOMPARE(QProcess::execute("cp", {"-a", QStringLiteral(GANTREL_DEMO_DIR), copy}), 0);
 
-void TestDemoFolder::listsSortedGamesWithSnapshots()
-{
-    WorkFolder work;
-    const QString copy = work.filePath(QStringLiteral("demo"));
-    QCOMPARE(QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-a"), QStringLiteral(GANTREL_DEMO_DIR), copy}),
-             0);
+        MessageBoxSpy spy;
+        MainFrm frm{QDir(copy)};
+        QVERIFY(frm.Form_Load());
+        QVERIFY(spy.requests().isEmpty());
+        frm.show();
 
-    MessageBoxSpy spy;
-    MainFrm frm{QDir(copy)};
-    QVERIFY(frm.Form_Load());
-    QVERIFY(spy.requests().isEmpty());
-    frm.show();
+        auto* list = frm.findChild<QListWidget*>("Lista");
+        QVERIFY(list->count() >= 10);
+        QStringList shown;
+        for (int row = 0; row < list->count(); ++row)
+            shown.append(list->item(row)->text());
+        QStringList sorted = shown;
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+        QCOMPARE(shown, sorted);
 
-    auto* list = frm.findChild<QListWidget*>(QStringLiteral("Lista"));
-    QVERIFY(list->count() >= 10);
-    QStringList shown;
-    for (int row = 0; row < list->count(); ++row)
-        shown.append(list->item(row)->text());
-    QStringList sorted = shown;
-    std::sort(sorted.begin(), sorted.end(),
-              [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
-    QCOMPARE(shown, sorted);
+        const auto* snap = frm.findChild<QLabel*>("Snap");
+        const auto* notpic = frm.findChild<QLabel*>("Notpic");
+        int pictures = 0;
+        int missing = 0;
+        for (int row = 0; row < list->count(); ++row) {
+            list->setCurrentRow(row);
+            QCOMPARE(snap->pixmap().isNull(), notpic->isVisible());
+            snap->pixmap().isNull() ? ++missing : ++pictures;
+        }
+        QVERIFY(pictures > 0);
+        QVERIFY(missing > 0);
 
-    const auto* snap = frm.findChild<QLabel*>(QStringLiteral("Snap"));
-    const auto* notpic = frm.findChild<QLabel*>(QStringLiteral("Notpic"));
-    int pictures = 0;
-    int missing = 0;
-    for (int row = 0; row < list->count(); ++row) {
-        list->setCurrentRow(row);
-        QCOMPARE(snap->pixmap().isNull(), notpic->isVisible());
-        snap->pixmap().isNull() ? ++missing : ++pictures;
+        // The stand-in emulator records how it was started.
+        QProcess emulator;
+        emulator.setWorkingDirectory(copy);
+        emulator.start(copy + "/torvak.exe", {"astrohop", "-res", "320", "240"});
+        QVERIFY(emulator.waitForFinished());
+        QCOMPARE(emulator.exitCode(), 0);
+        QCOMPARE(work.read("demo/torvak.log"), QByteArray("astrohop -res 320 240\n"));
     }
-    QVERIFY(pictures > 0);
-    QVERIFY(missing > 0);
-
-    // The stand-in emulator records how it was started.
-    QProcess emulator;
-    emulator.setWorkingDirectory(copy);
-    emulator.start(copy + QStringLiteral("/torvak.exe"),
-                   {QStringLiteral("astrohop"), QStringLiteral("-res"), QStringLiteral("320"), QStringLiteral("240")});
-    QVERIFY(emulator.waitForFinished());
-    QCOMPARE(emulator.exitCode(), 0);
-    QCOMPARE(work.read(QStringLiteral("demo/torvak.log")), QByteArray("astrohop -res 320 240\n"));
-}
+};
 
 QTEST_MAIN(TestDemoFolder)
 #include "tst_demofolder.moc"

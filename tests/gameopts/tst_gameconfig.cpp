@@ -43,93 +43,90 @@ class TestGameConfig : public QObject
     Q_OBJECT
 
 private slots:
-    void writesAndReadsFiles();
-    void reads_data();
-    void reads();
-};
+    void writesAndReadsFiles()
+    {
+        WorkFolder work;
+        GameConfig config;
+        QVERIFY(!readGameConfig(work.dir(), "game", &config));
+        QVERIFY(writeGameConfig(work.dir(), "game", config).ok);
+        QCOMPARE(work.read("game.ini"), exampleFile);
 
-void TestGameConfig::writesAndReadsFiles()
-{
-    WorkFolder work;
-    GameConfig config;
-    QVERIFY(!readGameConfig(work.dir(), QStringLiteral("game"), &config));
-    QVERIFY(writeGameConfig(work.dir(), QStringLiteral("game"), config).ok);
-    QCOMPARE(work.read(QStringLiteral("game.ini")), exampleFile);
+        // Every device's entries from its line, with 255 for none; the joysticks carry only two.
+        const QList<QByteArray> lines = {"-remapbut       JOY1 1 0",
+                                         "-remapbut       JOY2 0 255",
+                                         "-remapbut    4BUTTON 3 2 1 0 255 255 0 1",
+                                         "-remapbut    6BUTTON 5 4 3 2 1 0 255 5",
+                                         "-remapbut      GRIP1 7 255 6 5 4 3 2 1",
+                                         "-remapbut      GRIP2 0 1 2 3 4 5 6 7",
+                                         "-remapbut SIDEWINDER 9 8 255 10 255 255 6 7"};
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const QStringList values =
+                QString::fromLatin1(lines[i].mid(21).replace("255", "-1")).split(QLatin1Char(' '));
+            std::copy(values.begin(), values.end(), config.k[static_cast<size_t>(i) + 1].begin());
+        }
+        config.dip1 = "5";
+        QVERIFY(writeGameConfig(work.dir(), "game", config).ok);
+        QCOMPARE(work.read("game.ini"), exampleFile.left(exampleFile.indexOf("-remapbut")) + lines.join("\r\n") +
+                                            "\r\n\r\n; dip switches\r\n-dip 5 00 00\r\n");
 
-    // Every device's entries from its line, with 255 for none; the joysticks carry only two.
-    const QList<QByteArray> lines = {"-remapbut       JOY1 1 0",
-                                     "-remapbut       JOY2 0 255",
-                                     "-remapbut    4BUTTON 3 2 1 0 255 255 0 1",
-                                     "-remapbut    6BUTTON 5 4 3 2 1 0 255 5",
-                                     "-remapbut      GRIP1 7 255 6 5 4 3 2 1",
-                                     "-remapbut      GRIP2 0 1 2 3 4 5 6 7",
-                                     "-remapbut SIDEWINDER 9 8 255 10 255 255 6 7"};
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QStringList values = QString::fromLatin1(lines[i].mid(21).replace("255", "-1")).split(QLatin1Char(' '));
-        std::copy(values.begin(), values.end(), config.k[static_cast<size_t>(i) + 1].begin());
+        // The DIP values are read back by their columns on the line.
+        GameConfig read;
+        QVERIFY(readGameConfig(work.dir(), "game", &read));
+        QCOMPARE(contentOf(read), QStringList({"5 ", "0 ", "0"}) + contentOf(config).mid(3));
+
+        // A line break in a value stays on the DIP line.
+        config.dip3 = QStringLiteral("\r\n");
+        QCOMPARE(gameConfigLines(config).last(), QStringLiteral("-dip 5 00   "));
+
+        // Another spelling of the file is found; a folder that takes the file's own spelling fails the write.
+        const QByteArray old = "; button mappings\r\n-remapbut       JOY1 1 0\r\n";
+        QVERIFY(work.write("SF2CE.INI", old) && work.write("sub/x.ini", old));
+        QVERIFY(readGameConfig(work.dir(), "sf2ce", &config));
+        QCOMPARE(contentOf(config), QStringList({"00", "00", "00", "1 0"}));
+        QVERIFY(work.makeFolder("sf2ce.ini"));
+        const SaveResult result = writeGameConfig(work.dir(), "sf2ce", GameConfig());
+        QVERIFY(!result.ok && result.error.startsWith(QStringLiteral("Cannot save sf2ce.ini: ")));
+
+        // Names that cannot name a file of the folder read and write nothing.
+        for (const QString& name :
+             {QString(), QStringLiteral("sub/x"), QStringLiteral("sub\\x"), QStringLiteral("../x")})
+            QVERIFY(!readGameConfig(work.dir(), name, &config) &&
+                    writeGameConfig(work.dir(), name, config).error.contains(name.isEmpty() ? "No game" : name));
+        QCOMPARE(work.read("SF2CE.INI") + work.read("sub/x.ini"), old + old);
+        QCOMPARE(work.dir().entryList(QDir::Files | QDir::Hidden), QStringList({"game.ini", "SF2CE.INI"}));
     }
-    config.dip1 = QStringLiteral("5");
-    QVERIFY(writeGameConfig(work.dir(), QStringLiteral("game"), config).ok);
-    QCOMPARE(work.read(QStringLiteral("game.ini")), exampleFile.left(exampleFile.indexOf("-remapbut")) +
-                                                        lines.join("\r\n") +
-                                                        "\r\n\r\n; dip switches\r\n-dip 5 00 00\r\n");
 
-    // The DIP values are read back by their columns on the line.
-    GameConfig read;
-    QVERIFY(readGameConfig(work.dir(), QStringLiteral("game"), &read));
-    QCOMPARE(contentOf(read), QStringList({"5 ", "0 ", "0"}) + contentOf(config).mid(3));
+    void reads_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("content");
+        const QByteArray map = "; button mappings\r\n-remapbut       JOY1 ";
+        const QByteArray joy2 = "\r\n-remapbut       JOY2 ";
+        const QByteArray dips = "; dip switches\r\n-dip 12 34 56\r\n";
+        const QByteArray otherCase =
+            "; Button Mappings\r\n-remapbut       JOY1 1 0\r\n; DIP Switches\r\n-dip 99 99 99\r\n";
+        const QStringList none = {"00", "00", "00"};
+        const QStringList read = {"12", "34", "56"};
 
-    // A line break in a value stays on the DIP line.
-    config.dip3 = QStringLiteral("\r\n");
-    QCOMPARE(gameConfigLines(config).last(), QStringLiteral("-dip 5 00   "));
+        QTest::newRow("255 and -1 none, empty between two blanks, brought into -1..10, ninth ignored")
+            << map + "x 1.5 11 -2 007 +3 99999999999 -99999999999 9" + joy2 + "255 -1\r\n-remapbut    4BUTTON 3  4\r\n"
+            << none + QStringList{"-1 -1 10 -1 7 3 10", "", "3 -1 4"};
+        QTest::newRow("keyboard lines skipped, the last tested as a header")
+            << "; keyboard scan codes\r\n; dip switches\r\n" + dips << read;
+        QTest::newRow("last remap line tested as a header")
+            << map + "1" + joy2 + "2\r\n" + QByteArray("\r\n").repeated(4) + dips << read + QStringList{"1", "2"};
+        QTest::newRow("headers in other case not recognised") << otherCase + "; Keyboard Scan Codes\r\n" + dips << read;
+        QTest::newRow("cut short in a remap line")
+            << map + "1 0" + joy2 + "0 1\r\n-remapbut    4BUTTON 3" << none + QStringList{"1 0", "0 1", "3"};
+    }
 
-    // Another spelling of the file is found; a folder that takes the file's own spelling fails the write.
-    const QByteArray old = "; button mappings\r\n-remapbut       JOY1 1 0\r\n";
-    QVERIFY(work.write(QStringLiteral("SF2CE.INI"), old) && work.write(QStringLiteral("sub/x.ini"), old));
-    QVERIFY(readGameConfig(work.dir(), QStringLiteral("sf2ce"), &config));
-    QCOMPARE(contentOf(config), QStringList({"00", "00", "00", "1 0"}));
-    QVERIFY(work.makeFolder(QStringLiteral("sf2ce.ini")));
-    const SaveResult result = writeGameConfig(work.dir(), QStringLiteral("sf2ce"), GameConfig());
-    QVERIFY(!result.ok && result.error.startsWith(QStringLiteral("Cannot save sf2ce.ini: ")));
-
-    // Names that cannot name a file of the folder read and write nothing.
-    for (const QString& name : {QString(), QStringLiteral("sub/x"), QStringLiteral("sub\\x"), QStringLiteral("../x")})
-        QVERIFY(!readGameConfig(work.dir(), name, &config) &&
-                writeGameConfig(work.dir(), name, config).error.contains(name.isEmpty() ? "No game" : name));
-    QCOMPARE(work.read(QStringLiteral("SF2CE.INI")) + work.read(QStringLiteral("sub/x.ini")), old + old);
-    QCOMPARE(work.dir().entryList(QDir::Files | QDir::Hidden),
-             QStringList({QStringLiteral("game.ini"), QStringLiteral("SF2CE.INI")}));
-}
-
-void TestGameConfig::reads_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QStringList>("content");
-    const QByteArray map = "; button mappings\r\n-remapbut       JOY1 ";
-    const QByteArray joy2 = "\r\n-remapbut       JOY2 ";
-    const QByteArray dips = "; dip switches\r\n-dip 12 34 56\r\n";
-    const QByteArray otherCase = "; Button Mappings\r\n-remapbut       JOY1 1 0\r\n; DIP Switches\r\n-dip 99 99 99\r\n";
-    const QStringList none = {"00", "00", "00"};
-    const QStringList read = {"12", "34", "56"};
-
-    QTest::newRow("255 and -1 none, empty between two blanks, brought into -1..10, ninth ignored")
-        << map + "x 1.5 11 -2 007 +3 99999999999 -99999999999 9" + joy2 + "255 -1\r\n-remapbut    4BUTTON 3  4\r\n"
-        << none + QStringList{"-1 -1 10 -1 7 3 10", "", "3 -1 4"};
-    QTest::newRow("keyboard lines skipped, the last tested as a header")
-        << "; keyboard scan codes\r\n; dip switches\r\n" + dips << read;
-    QTest::newRow("last remap line tested as a header")
-        << map + "1" + joy2 + "2\r\n" + QByteArray("\r\n").repeated(4) + dips << read + QStringList{"1", "2"};
-    QTest::newRow("headers in other case not recognised") << otherCase + "; Keyboard Scan Codes\r\n" + dips << read;
-    QTest::newRow("cut short in a remap line")
-        << map + "1 0" + joy2 + "0 1\r\n-remapbut    4BUTTON 3" << none + QStringList{"1 0", "0 1", "3"};
-}
-
-void TestGameConfig::reads()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(QStringList, content);
-    QCOMPARE(contentOf(parseGameConfig(file)), content);
-}
+    void reads()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, content);
+        QCOMPARE(contentOf(parseGameConfig(file)), content);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestGameConfig)
 #include "tst_gameconfig.moc"

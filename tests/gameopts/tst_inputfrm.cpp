@@ -28,176 +28,161 @@ private slots:
     void initTestCase() { m_main.show(); }
     void init() { m_work.reset(new WorkFolder); }
     void cleanup() { delete m_frm; }
-    void editsEachDevice();
-    void closes_data();
-    void closes();
-    void failedSave();
+    void editsEachDevice()
+    {
+        QVERIFY(m_work->write("GAME.INI", "; dip switches\r\n-dip 1F 2E 3D\r\n; button mappings\r\n"
+                                          "-remapbut       JOY1 5 0\r\n-remapbut       JOY2 0 1\r\n"));
+        open();
+        // Typing, even a whole caption, picks no device: the first joystick's two buttons still bound the bar.
+        QLineEdit* typed = child<QComboBox>("Dev")->lineEdit();
+        for (const QString& text : {QStringLiteral("Keyboard 1"), deviceCaptions[6]}) {
+            QTest::keyClick(typed, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(typed, text);
+            QTest::keyClick(typed, Qt::Key_Return);
+        }
+        clickArrow("SA", 1);
+        QCOMPARE(fields(), QStringLiteral("1 0 None None None None None None 1F 2E 3D"));
+
+        // Entries past a device's last button are set back to it; each device keeps its own.
+        pick(3);
+        clickArrow("SA", 5);
+        clickArrow("SB", 2);
+        pick(7);
+        clickArrow("SH", 11);
+        clickArrow("SD", 2);
+        clickArrow("SD", -3);
+        pick(3);
+        // A third character in a DIP field resets it.
+        QTest::keyClick(child<QLineEdit>("dip2"), Qt::Key_End);
+        QTest::keyClicks(child<QLineEdit>("dip2"), QStringLiteral("7"));
+        QCOMPARE(fields(), QStringLiteral("3 1 None None None None None None 1F 00 3D"));
+
+        QVERIFY(close(QStringLiteral("OK")).isEmpty());
+        const QList<QByteArray> lines = m_work->read("game.ini").split('\n');
+        QCOMPARE(lines[5], QByteArray("-remapbut       JOY1 1 0\r"));
+        QCOMPARE(lines[7], QByteArray("-remapbut    4BUTTON 3 1 255 255 255 255 255 255\r"));
+        QCOMPARE(lines[11], QByteArray("-remapbut SIDEWINDER 255 255 255 255 255 255 255 9\r"));
+        QCOMPARE(lines[14], QByteArray("-dip 1F 00 3D\r"));
+    }
+
+    void closes_data()
+    {
+        QTest::addColumn<QString>("how");
+        for (const char* how : {"OK", "Cancel", "close box"})
+            QTest::newRow(how) << QString::fromLatin1(how);
+    }
+
+    // Every way of closing gives the main window back; only OK writes, for a set with a file or without.
+    void closes()
+    {
+        QFETCH(QString, how);
+        QVERIFY(m_work->write("Game.ini", handWritten));
+        for (const QString& romname : {QStringLiteral("game"), QStringLiteral("new")}) {
+            open(romname);
+            QCOMPARE(fields(), (romname == QLatin1String("new") ? QStringLiteral("None None") : QStringLiteral("1 0")) +
+                                   QStringLiteral(" None None None None None None 00 00 00"));
+            QVERIFY(close(how).isEmpty() && m_main.isEnabled());
+            QTRY_VERIFY(m_frm.isNull());
+        }
+        const bool saved = how == QLatin1String("OK");
+        QCOMPARE(m_work->dir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).join(QLatin1Char(' ')),
+                 saved ? QStringLiteral("game.ini new.ini") : QStringLiteral("Game.ini"));
+        QCOMPARE(m_work->read("Game.ini"), saved ? QByteArray() : handWritten);
+    }
+
+    // A save that fails, or has no set to save for, leaves the dialog open and the files as they were.
+    void failedSave()
+    {
+        // The file's own spelling is taken by a folder, so the new file cannot be put in its place.
+        QVERIFY(m_work->write("GAME.INI", handWritten) && m_work->write(".ini", handWritten));
+        QVERIFY(m_work->makeFolder("game.ini"));
+        for (const QString& romname : {QStringLiteral("game"), QString()}) {
+            open(romname);
+            const QList<Platform::MessageRequest> boxes = close(QStringLiteral("OK"));
+            QCOMPARE(boxes.size(), 1);
+            QVERIFY(boxes[0].caption == QLatin1String("Gantrel Error") &&
+                    boxes[0].buttons == Platform::MessageButtons::Ok);
+            QVERIFY(boxes[0].text.startsWith(romname.isEmpty() ? "No game is selected" : "Cannot save game.ini: "));
+            QVERIFY(m_frm && m_frm->isVisible() && !m_main.isEnabled());
+            QVERIFY(close(QStringLiteral("Cancel")).isEmpty());
+            QTRY_VERIFY(m_frm.isNull());
+        }
+        QCOMPARE(m_work->read("GAME.INI") + m_work->read(".ini"), handWritten + handWritten);
+        QCOMPARE(m_work->dir().entryList(QDir::Files | QDir::Hidden).join(QLatin1Char(' ')),
+                 QStringLiteral(".ini GAME.INI"));
+
+        // Root reads every ordinary file; a write-only kernel attribute refuses even root.
+        const QString target = QStringLiteral("/sys/bus/cpu/drivers/processor/unbind");
+        if (!QFileInfo(target).isFile() || QFile(target).open(QIODevice::ReadOnly))
+            QSKIP("no write-only file to read on this machine");
+        QVERIFY(QFile::link(target, m_work->filePath("locked.ini")));
+        MessageBoxSpy spy;
+        open(QStringLiteral("locked"));
+        QVERIFY(spy.requests().size() == 1 && spy.requests()[0].caption == QLatin1String("Gantrel Error"));
+        QVERIFY(spy.requests()[0].text.startsWith("The options in locked.ini could not be read: "));
+    }
 
 private:
     template <typename T> T* child(const char* name) const { return m_frm->findChild<T*>(QLatin1String(name)); }
-    void open(const QString& romname = QStringLiteral("game"));
-    void pick(int device);
-    void clickArrow(const char* bar, int times);
-    QString fields() const;
-    QList<Platform::MessageRequest> close(const QString& how);
+    // Opens the dialog on the set, and checks the window every time.
+    void open(const QString& romname = QStringLiteral("game"))
+    {
+        m_frm = new Inputfrm(&m_main, romname, m_work->dir());
+        Platform::showDialog(&m_main, m_frm);
+        QVERIFY(QTest::qWaitForWindowExposed(m_frm));
+        QCOMPARE(m_frm->windowTitle(), QStringLiteral("Set Game Options"));
+        QStringList listed;
+        for (int i = 0; i < child<QComboBox>("Dev")->count(); ++i)
+            listed.append(child<QComboBox>("Dev")->itemText(i));
+        QCOMPARE(listed, deviceCaptions);
+        for (const char* name : {"SA", "SB", "SC", "SD", "SE", "SF", "SG", "SH"})
+            QVERIFY(child<QScrollBar>(name)->minimum() == -1 && child<QScrollBar>(name)->maximum() == 10);
+    }
+
+    // Picks an entry of the device list with the mouse, as the user does.
+    void pick(int device)
+    {
+        auto* dev = child<QComboBox>("Dev");
+        dev->showPopup();
+        QAbstractItemView* view = dev->view();
+        QTRY_VERIFY(view->isVisible());
+        const QPoint item = view->visualRect(view->model()->index(device - 1, 0)).center();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, item);
+        QTRY_VERIFY(!view->isVisible());
+    }
+
+    // Clicks the arrow at the lower end of a bar, which raises its number, or for negative times the upper one.
+    void clickArrow(const char* name, int times)
+    {
+        auto* bar = child<QScrollBar>(name);
+        for (int i = 0; i < qAbs(times); ++i)
+            QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, times > 0 ? bar->height() - 2 : 1));
+    }
+
+    // The eight button fields, then the three DIP fields.
+    QString fields() const
+    {
+        QStringList texts;
+        for (const char* name : {"FA", "FB", "FC", "FD", "FE", "FF", "FG", "FH", "dip1", "dip2", "dip3"})
+            texts.append(child<QLineEdit>(name)->text());
+        return texts.join(QLatin1Char(' '));
+    }
+
+    // Closes with OK, Cancel or the close box; returns the message boxes that came up.
+    QList<Platform::MessageRequest> close(const QString& how)
+    {
+        MessageBoxSpy spy;
+        if (how == QLatin1String("close box"))
+            m_frm->close();
+        else
+            QTest::mouseClick(child<QPushButton>(qPrintable(how)), Qt::LeftButton);
+        return spy.requests();
+    }
 
     QScopedPointer<WorkFolder> m_work;
     QWidget m_main;
     QPointer<Inputfrm> m_frm;
 };
-
-// Opens the dialog on the set, and checks the window every time.
-void TestInputfrm::open(const QString& romname)
-{
-    m_frm = new Inputfrm(&m_main, romname, m_work->dir());
-    Platform::showDialog(&m_main, m_frm);
-    QVERIFY(QTest::qWaitForWindowExposed(m_frm));
-    QCOMPARE(m_frm->windowTitle(), QStringLiteral("Set Game Options"));
-    QStringList listed;
-    for (int i = 0; i < child<QComboBox>("Dev")->count(); ++i)
-        listed.append(child<QComboBox>("Dev")->itemText(i));
-    QCOMPARE(listed, deviceCaptions);
-    for (const char* name : {"SA", "SB", "SC", "SD", "SE", "SF", "SG", "SH"})
-        QVERIFY(child<QScrollBar>(name)->minimum() == -1 && child<QScrollBar>(name)->maximum() == 10);
-}
-
-// Picks an entry of the device list with the mouse, as the user does.
-void TestInputfrm::pick(int device)
-{
-    auto* dev = child<QComboBox>("Dev");
-    dev->showPopup();
-    QAbstractItemView* view = dev->view();
-    QTRY_VERIFY(view->isVisible());
-    const QPoint item = view->visualRect(view->model()->index(device - 1, 0)).center();
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, item);
-    QTRY_VERIFY(!view->isVisible());
-}
-
-// Clicks the arrow at the lower end of a bar, which raises its number, or for negative times the upper one.
-void TestInputfrm::clickArrow(const char* name, int times)
-{
-    auto* bar = child<QScrollBar>(name);
-    for (int i = 0; i < qAbs(times); ++i)
-        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, times > 0 ? bar->height() - 2 : 1));
-}
-
-// The eight button fields, then the three DIP fields.
-QString TestInputfrm::fields() const
-{
-    QStringList texts;
-    for (const char* name : {"FA", "FB", "FC", "FD", "FE", "FF", "FG", "FH", "dip1", "dip2", "dip3"})
-        texts.append(child<QLineEdit>(name)->text());
-    return texts.join(QLatin1Char(' '));
-}
-
-// Closes with OK, Cancel or the close box; returns the message boxes that came up.
-QList<Platform::MessageRequest> TestInputfrm::close(const QString& how)
-{
-    MessageBoxSpy spy;
-    if (how == QLatin1String("close box"))
-        m_frm->close();
-    else
-        QTest::mouseClick(child<QPushButton>(qPrintable(how)), Qt::LeftButton);
-    return spy.requests();
-}
-
-void TestInputfrm::editsEachDevice()
-{
-    QVERIFY(m_work->write(QStringLiteral("GAME.INI"), "; dip switches\r\n-dip 1F 2E 3D\r\n; button mappings\r\n"
-                                                      "-remapbut       JOY1 5 0\r\n-remapbut       JOY2 0 1\r\n"));
-    open();
-    // Typing, even a whole caption, picks no device: the first joystick's two buttons still bound the bar.
-    QLineEdit* typed = child<QComboBox>("Dev")->lineEdit();
-    for (const QString& text : {QStringLiteral("Keyboard 1"), deviceCaptions[6]}) {
-        QTest::keyClick(typed, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(typed, text);
-        QTest::keyClick(typed, Qt::Key_Return);
-    }
-    clickArrow("SA", 1);
-    QCOMPARE(fields(), QStringLiteral("1 0 None None None None None None 1F 2E 3D"));
-
-    // Entries past a device's last button are set back to it; each device keeps its own.
-    pick(3);
-    clickArrow("SA", 5);
-    clickArrow("SB", 2);
-    pick(7);
-    clickArrow("SH", 11);
-    clickArrow("SD", 2);
-    clickArrow("SD", -3);
-    pick(3);
-    // A third character in a DIP field resets it.
-    QTest::keyClick(child<QLineEdit>("dip2"), Qt::Key_End);
-    QTest::keyClicks(child<QLineEdit>("dip2"), QStringLiteral("7"));
-    QCOMPARE(fields(), QStringLiteral("3 1 None None None None None None 1F 00 3D"));
-
-    QVERIFY(close(QStringLiteral("OK")).isEmpty());
-    const QList<QByteArray> lines = m_work->read(QStringLiteral("game.ini")).split('\n');
-    QCOMPARE(lines[5], QByteArray("-remapbut       JOY1 1 0\r"));
-    QCOMPARE(lines[7], QByteArray("-remapbut    4BUTTON 3 1 255 255 255 255 255 255\r"));
-    QCOMPARE(lines[11], QByteArray("-remapbut SIDEWINDER 255 255 255 255 255 255 255 9\r"));
-    QCOMPARE(lines[14], QByteArray("-dip 1F 00 3D\r"));
-}
-
-void TestInputfrm::closes_data()
-{
-    QTest::addColumn<QString>("how");
-    for (const char* how : {"OK", "Cancel", "close box"})
-        QTest::newRow(how) << QString::fromLatin1(how);
-}
-
-// Every way of closing gives the main window back; only OK writes, for a set with a file or without.
-void TestInputfrm::closes()
-{
-    QFETCH(QString, how);
-    QVERIFY(m_work->write(QStringLiteral("Game.ini"), handWritten));
-    for (const QString& romname : {QStringLiteral("game"), QStringLiteral("new")}) {
-        open(romname);
-        QCOMPARE(fields(), (romname == QLatin1String("new") ? QStringLiteral("None None") : QStringLiteral("1 0")) +
-                               QStringLiteral(" None None None None None None 00 00 00"));
-        QVERIFY(close(how).isEmpty());
-        QVERIFY(m_main.isEnabled());
-        QTRY_VERIFY(m_frm.isNull());
-    }
-    const bool saved = how == QLatin1String("OK");
-    QCOMPARE(m_work->dir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).join(QLatin1Char(' ')),
-             saved ? QStringLiteral("game.ini new.ini") : QStringLiteral("Game.ini"));
-    QCOMPARE(m_work->read(QStringLiteral("Game.ini")), saved ? QByteArray() : handWritten);
-}
-
-// A save that fails, or has no set to save for, leaves the dialog open and the files as they were.
-void TestInputfrm::failedSave()
-{
-    // The file's own spelling is taken by a folder, so the new file cannot be put in its place.
-    QVERIFY(m_work->write(QStringLiteral("GAME.INI"), handWritten) &&
-            m_work->write(QStringLiteral(".ini"), handWritten));
-    QVERIFY(m_work->makeFolder(QStringLiteral("game.ini")));
-    for (const QString& romname : {QStringLiteral("game"), QString()}) {
-        open(romname);
-        const QList<Platform::MessageRequest> boxes = close(QStringLiteral("OK"));
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].caption, QStringLiteral("Gantrel Error"));
-        QCOMPARE(boxes[0].buttons, Platform::MessageButtons::Ok);
-        QVERIFY(boxes[0].text.startsWith(romname.isEmpty() ? "No game is selected" : "Cannot save game.ini: "));
-        QVERIFY(m_frm && m_frm->isVisible() && !m_main.isEnabled());
-        QVERIFY(close(QStringLiteral("Cancel")).isEmpty());
-        QTRY_VERIFY(m_frm.isNull());
-    }
-    QCOMPARE(m_work->read(QStringLiteral("GAME.INI")) + m_work->read(QStringLiteral(".ini")),
-             handWritten + handWritten);
-    QCOMPARE(m_work->dir().entryList(QDir::Files | QDir::Hidden).join(QLatin1Char(' ')),
-             QStringLiteral(".ini GAME.INI"));
-
-    // Root reads every ordinary file; a write-only kernel attribute refuses even root.
-    const QString target = QStringLiteral("/sys/bus/cpu/drivers/processor/unbind");
-    if (!QFileInfo(target).isFile() || QFile(target).open(QIODevice::ReadOnly))
-        QSKIP("no write-only file to read on this machine");
-    QVERIFY(QFile::link(target, m_work->filePath(QStringLiteral("locked.ini"))));
-    MessageBoxSpy spy;
-    open(QStringLiteral("locked"));
-    QCOMPARE(spy.requests().size(), 1);
-    QVERIFY(spy.requests()[0].text.startsWith("The options in locked.ini could not be read: "));
-    QCOMPARE(spy.requests()[0].caption, QStringLiteral("Gantrel Error"));
-}
 
 QTEST_MAIN(TestInputfrm)
 #include "tst_inputfrm.moc"

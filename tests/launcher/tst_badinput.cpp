@@ -5,11 +5,8 @@
 #include "PreferencesFile.h"
 #include "ProcessStart.h"
 
-#include <QApplication>
 #include <QPointer>
 #include <QPushButton>
-
-#include <algorithm>
 
 #include <csignal>
 
@@ -73,212 +70,180 @@ class TestBadInput : public MainFrmTest
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void badBytesInEveryFile_data();
-    void badBytesInEveryFile();
-    void settingsCutShort();
-    void fullDiskDuringExtraction();
-    void fullDiskWhileSaving_data();
-    void fullDiskWhileSaving();
-    void emulatorFails_data();
-    void emulatorFails();
+    void init()
+    {
+        m_started.clear();
+        Platform::setProcessStartHook([this](const Platform::ProcessRequest& request) {
+            m_started.append(request);
+            m_sharedAtStart = QDir(m_work->filePath(QStringLiteral("SF2T"))).entryList(QDir::Files | QDir::Hidden);
+            return Platform::StartResult{true, {}};
+        });
+    }
+
+    void badBytesInEveryFile_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("NUL bytes") << QByteArray("nul\0,N\0L\r\n-res\0 320 200\r\n\0\0", 25);
+        QTest::newRow("unterminated quote") << QByteArray("\"x,still open\r\n-novesa\r\n");
+        QTest::newRow("10 MB line") << QByteArray(10 * 1024 * 1024, 'x');
+        QTest::newRow("only commas") << QByteArray(",,,,,,,,");
+        QTest::newRow("invalid UTF-8") << QByteArray(
+            "\xff\xfe,\xc3\x28\r\nother\r\n\x80\xbf\r\n-dip \xe2\x82 \xf0\r\n");
+        QTest::newRow("CR-only lines") << QByteArray("cr\rCR Game\r; dip switches\r-dip 11 22 33\r");
+        QTest::newRow("LF-only lines") << QByteArray("lf\nLF Game\n; dip switches\n-dip 11 22 33\n");
+    }
+
+    // The catalogue (after one good record), the settings file and the game's file all hold the bytes.
+    // The game is launched without a word, and both dialogs save files that read back as written.
+    void badBytesInEveryFile()
+    {
+        QFETCH(QByteArray, bytes);
+        QVERIFY(m_work->write("gantrel.ini", bytes) && m_work->write("game.ini", bytes));
+        MessageBoxSpy spy;
+        QVERIFY(openOn(bytes));
+        click(QStringLiteral("Launch"));
+        QCOMPARE(m_started.size(), 1);
+        QCOMPARE(m_started.first().arguments.value(0), QStringLiteral("game"));
+
+        QWidget* options = openDialog(QStringLiteral("Option"), QStringLiteral("OptionFrm"));
+        QTest::mouseClick(options->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+        const QByteArray settings = m_work->read(QStringLiteral("Gantrel.ini"));
+        QCOMPARE(LineWriter::encode(PreferencesFile::lines(PreferencesFile::parse(settings))), settings);
+        QWidget* gameOptions = openDialog(QStringLiteral("InputOpt"), QStringLiteral("Inputfrm"));
+        QTest::mouseClick(gameOptions->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+        const QByteArray game = m_work->read(QStringLiteral("game.ini"));
+        QCOMPARE(game.count("\r\n"), 15);
+        QCOMPARE(LineWriter::encode(gameConfigLines(parseGameConfig(game))), game);
+        QVERIFY(spy.requests().isEmpty() && m_frm->isEnabled());
+    }
+
+    // Every prefix of a full file reads to values that the dialogs can show.
+    void settingsCutShort()
+    {
+        for (qsizetype n = 0; n <= fullSettings.size(); ++n) {
+            const Preferences p = PreferencesFile::parse(fullSettings.left(n));
+            QVERIFY(p.resolution >= 0 && p.resolution < Resolutions::Count);
+            QVERIFY(p.frameSkip >= Preferences::FrameSkipMin && p.frameSkip <= Preferences::FrameSkipMax);
+        }
+        for (qsizetype n = 0; n <= fullGameFile.size(); ++n) {
+            const GameConfig config = parseGameConfig(fullGameFile.left(n));
+            QVERIFY(config.dip1.size() <= 2 && config.dip2.size() <= 2 && config.dip3.size() <= 2);
+            for (const GameConfig::Row& row : config.k) {
+                for (const QString& entry : row)
+                    QVERIFY2(QString::number(qBound(-1, entry.toInt(), 10)) == entry, qPrintable(entry));
+            }
+        }
+    }
+
+    // The member that does not fit is not left half-written, the user is told the status, the emulator
+    // still starts, and the clean-up gives the user's shared folder back as it was.
+    void fullDiskDuringExtraction()
+    {
+        SmallDevice device(m_work->path());
+        QVERIFY(m_work->write("SF2T/t.rom", "user's t") && m_work->write("SF2T/a.hi", "hi"));
+        // A run that ended before its clean-up left a copy of the user's file, which must stay as it is.
+        QVERIFY(m_work->write(".gantrel-kept-sf2t/t.rom", "older t") && m_work->makeFolder("roms"));
+        QVERIFY(writeArchive(m_work->filePath("roms/sf2ce.zip"),
+                             {{"ce.rom", "ce"}, {"big.rom", QByteArray(4 << 20, '\0')}, {"last.rom", "last"}}));
+        QVERIFY(writeArchive(m_work->filePath("roms/sf2t.zip"), {{"t.rom", "t"}}));
+        MessageBoxSpy spy;
+        QVERIFY(openOn("sf2ce,Street Fighter II CE\r\n"));
+        QVERIFY(device.leaveRoom(1 << 20) && select(QStringLiteral("Street Fighter II CE")));
+        click(QStringLiteral("Launch"));
+        QCOMPARE(spy.requests().size(), 1);
+        QCOMPARE(spy.requests().first().text, QStringLiteral("50"));
+        QCOMPARE(m_started.size(), 1);
+        QVERIFY2(m_sharedAtStart.contains(QStringLiteral("t.rom")) &&
+                     !m_sharedAtStart.contains(QStringLiteral("big.rom")),
+                 qPrintable(m_sharedAtStart.join(u' ')));
+        QVERIFY(m_frm->close());
+        QCOMPARE(QDir(m_work->filePath("SF2T")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 (QStringList{"a.hi", "t.rom"}));
+        QCOMPARE(m_work->read("SF2T/t.rom") + m_work->read(".gantrel-kept-sf2t/t.rom"), QByteArray("user's tolder t"));
+    }
+
+    void fullDiskWhileSaving_data()
+    {
+        // The main window's button, the dialog, the old file, the start of the message.
+        QTest::addColumn<QStringList>("row");
+        QTest::newRow("Default Options") << QStringList{"Option", "OptionFrm", "GANTREL.INI",
+                                                        "The preferences could not be saved in Gantrel.ini: "};
+        QTest::newRow("Options For This Game")
+            << QStringList{"InputOpt", "Inputfrm", "Game.ini", "Cannot save game.ini: "};
+    }
+
+    // The old file stays whole, the user is told, and the dialog stays open with its choices.
+    void fullDiskWhileSaving()
+    {
+        QFETCH(QStringList, row);
+        SmallDevice device(m_work->path());
+        QVERIFY(m_work->write(row.at(2), fullSettings + fullGameFile));
+        MessageBoxSpy spy;
+        QVERIFY(openOn());
+        const QStringList before = m_work->dir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        QVERIFY(device.leaveRoom(0));
+        QPointer<QWidget> dialog = openDialog(row.at(0), row.at(1));
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+        QCOMPARE(spy.requests().size(), 1);
+        QCOMPARE(spy.requests().first().caption, QStringLiteral("Gantrel Error"));
+        QVERIFY2(spy.requests().first().text.startsWith(row.at(3)), qPrintable(spy.requests().first().text));
+        QCOMPARE(m_work->read(row.at(2)), fullSettings + fullGameFile);
+        QCOMPARE(m_work->dir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+        QVERIFY(dialog && dialog->isVisible() && dialog->close());
+    }
+
+    void emulatorFails_data()
+    {
+        QTest::addColumn<QByteArray>("emulator");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("exits at once") << QByteArray("#!/bin/sh\nexit 3\n") << QString();
+        QTest::newRow("not a program") << QByteArray("\x7f"
+                                                     "ELF")
+                                       << QStringLiteral("Torvak could not be started: ");
+        QTest::newRow("removed after start-up")
+            << QByteArray() << QStringLiteral("The file torvak.exe is no longer in");
+    }
+
+    // Every launch tries the emulator anew, and says why it could not start it; the window stays usable.
+    void emulatorFails()
+    {
+        QFETCH(QByteArray, emulator);
+        QFETCH(QString, message);
+        Platform::setProcessStartHook({});
+        MessageBoxSpy spy;
+        QVERIFY(openOn());
+        const QString path = m_work->filePath(QStringLiteral("torvak.exe"));
+        if (emulator.isNull())
+            QVERIFY(QFile::remove(path));
+        else
+            QVERIFY(m_work->write(QStringLiteral("torvak.exe"), emulator) &&
+                    QFile::setPermissions(path, QFile::ExeOwner));
+        for (int launch = 1; launch <= 2; ++launch) {
+            click(QStringLiteral("Launch"));
+            QVERIFY(m_frm->isEnabled());
+            QCOMPARE(spy.requests().size(), message.isEmpty() ? 0 : launch);
+        }
+        QVERIFY(message.isEmpty() || (spy.requests().last().text.startsWith(message) &&
+                                      spy.requests().last().caption == QLatin1String("Gantrel Error")));
+    }
 
 private:
     // Lays out the emulator, a catalogue that starts with the unpacked set "game", and opens the window on it.
-    bool openOn(const QByteArray& catalogue = {});
-    void click(const QString& button) { QTest::mouseClick(m_frm->findChild<QPushButton*>(button), Qt::LeftButton); }
+    bool openOn(const QByteArray& catalogue = {})
+    {
+        return m_work->layEmulator("game,Game\r\n" + catalogue) && m_work->makeFolder(QStringLiteral("game")) &&
+               QDir::setCurrent(m_work->path()) && openWindow() && select(QStringLiteral("Game"));
+    }
     // Presses the main window's button; returns the dialog it opened.
-    QWidget* openDialog(const QString& button, const QString& dialog);
+    QWidget* openDialog(const QString& button, const QString& dialog)
+    {
+        click(button);
+        return topLevel(dialog);
+    }
 
     QList<Platform::ProcessRequest> m_started;
     QStringList m_sharedAtStart; // the shared folder's files when the emulator was started
 };
-
-void TestBadInput::init()
-{
-    m_work.reset(new WorkFolder);
-    m_started.clear();
-    Platform::setProcessStartHook([this](const Platform::ProcessRequest& request) {
-        m_started.append(request);
-        m_sharedAtStart = QDir(m_work->filePath(QStringLiteral("SF2T"))).entryList(QDir::Files | QDir::Hidden);
-        return Platform::StartResult{true, {}};
-    });
-}
-
-void TestBadInput::cleanup()
-{
-    m_frm.reset();
-    Platform::setProcessStartHook({});
-    QDir::setCurrent(QDir::tempPath());
-}
-
-bool TestBadInput::openOn(const QByteArray& catalogue)
-{
-    if (!m_work->layEmulator("game,Game\r\n" + catalogue) || !m_work->makeFolder(QStringLiteral("game")) ||
-        !QDir::setCurrent(m_work->path()) || !openWindow())
-        return false;
-    const QListWidgetItem* item = m_list->findItems(QStringLiteral("Game"), Qt::MatchExactly).value(0);
-    QTest::mouseClick(m_list->viewport(), Qt::LeftButton, {}, m_list->visualItemRect(item).center());
-    return m_list->currentItem() == item;
-}
-
-QWidget* TestBadInput::openDialog(const QString& button, const QString& dialog)
-{
-    click(button);
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    const auto found = std::find_if(windows.begin(), windows.end(),
-                                    [&](QWidget* w) { return w->objectName() == dialog && w->isVisible(); });
-    return found == windows.end() ? nullptr : *found;
-}
-
-void TestBadInput::badBytesInEveryFile_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("NUL bytes") << QByteArray("nul\0,N\0L\r\n-res\0 320 200\r\n\0\0", 25);
-    QTest::newRow("unterminated quote") << QByteArray("\"x,still open\r\n-novesa\r\n");
-    QTest::newRow("10 MB line") << QByteArray(10 * 1024 * 1024, 'x');
-    QTest::newRow("only commas") << QByteArray(",,,,,,,,");
-    QTest::newRow("invalid UTF-8") << QByteArray("\xff\xfe,\xc3\x28\r\nother\r\n\x80\xbf\r\n-dip \xe2\x82 \xf0\r\n");
-    QTest::newRow("CR-only lines") << QByteArray("cr\rCR Game\r; dip switches\r-dip 11 22 33\r");
-    QTest::newRow("LF-only lines") << QByteArray("lf\nLF Game\n; dip switches\n-dip 11 22 33\n");
-}
-
-// The catalogue (after one good record), the settings file and the game's file all hold the bytes.
-// The game is launched without a word, and both dialogs save files that read back as written.
-void TestBadInput::badBytesInEveryFile()
-{
-    QFETCH(QByteArray, bytes);
-    QVERIFY(m_work->write(QStringLiteral("gantrel.ini"), bytes) && m_work->write(QStringLiteral("game.ini"), bytes));
-    MessageBoxSpy spy;
-    QVERIFY(openOn(bytes));
-    click(QStringLiteral("Launch"));
-    QCOMPARE(m_started.size(), 1);
-    QCOMPARE(m_started.first().arguments.value(0), QStringLiteral("game"));
-
-    QWidget* options = openDialog(QStringLiteral("Option"), QStringLiteral("OptionFrm"));
-    QTest::mouseClick(options->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
-    const QByteArray settings = m_work->read(QStringLiteral("Gantrel.ini"));
-    QCOMPARE(LineWriter::encode(PreferencesFile::lines(PreferencesFile::parse(settings))), settings);
-    QWidget* gameOptions = openDialog(QStringLiteral("InputOpt"), QStringLiteral("Inputfrm"));
-    QTest::mouseClick(gameOptions->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
-    const QByteArray game = m_work->read(QStringLiteral("game.ini"));
-    QCOMPARE(game.count("\r\n"), 15);
-    QCOMPARE(LineWriter::encode(gameConfigLines(parseGameConfig(game))), game);
-    QVERIFY(spy.requests().isEmpty() && m_frm->isEnabled());
-}
-
-// Every prefix of a full file reads to values that the dialogs can show.
-void TestBadInput::settingsCutShort()
-{
-    for (qsizetype n = 0; n <= fullSettings.size(); ++n) {
-        const Preferences p = PreferencesFile::parse(fullSettings.left(n));
-        QVERIFY(p.resolution >= 0 && p.resolution < Resolutions::Count);
-        QVERIFY(p.frameSkip >= Preferences::FrameSkipMin && p.frameSkip <= Preferences::FrameSkipMax);
-    }
-    for (qsizetype n = 0; n <= fullGameFile.size(); ++n) {
-        const GameConfig config = parseGameConfig(fullGameFile.left(n));
-        QVERIFY(config.dip1.size() <= 2 && config.dip2.size() <= 2 && config.dip3.size() <= 2);
-        for (const GameConfig::Row& row : config.k) {
-            for (const QString& entry : row)
-                QVERIFY2(QString::number(qBound(-1, entry.toInt(), 10)) == entry, qPrintable(entry));
-        }
-    }
-}
-
-// The member that does not fit is not left half-written, the user is told the status, the emulator
-// still starts, and the clean-up gives the user's shared folder back as it was.
-void TestBadInput::fullDiskDuringExtraction()
-{
-    SmallDevice device(m_work->path());
-    QVERIFY(m_work->write(QStringLiteral("SF2T/t.rom"), "user's t") &&
-            m_work->write(QStringLiteral("SF2T/a.hi"), "hi"));
-    // A run that ended before its clean-up left a copy of the user's file, which must stay as it is.
-    QVERIFY(m_work->write(QStringLiteral(".gantrel-kept-sf2t/t.rom"), "older t"));
-    QVERIFY(m_work->makeFolder(QStringLiteral("roms")));
-    QVERIFY(writeArchive(m_work->filePath(QStringLiteral("roms/sf2ce.zip")),
-                         {{"ce.rom", "ce"}, {"big.rom", QByteArray(4 << 20, '\0')}, {"last.rom", "last"}}));
-    QVERIFY(writeArchive(m_work->filePath(QStringLiteral("roms/sf2t.zip")), {{"t.rom", "t"}}));
-    MessageBoxSpy spy;
-    QVERIFY(openOn("sf2ce,Street Fighter II CE\r\n"));
-    QVERIFY(device.leaveRoom(1 << 20));
-    const QListWidgetItem* item = m_list->findItems(QStringLiteral("Street Fighter II CE"), Qt::MatchExactly).value(0);
-    QTest::mouseClick(m_list->viewport(), Qt::LeftButton, {}, m_list->visualItemRect(item).center());
-    click(QStringLiteral("Launch"));
-    QCOMPARE(spy.requests().size(), 1);
-    QCOMPARE(spy.requests().first().text, QStringLiteral("50"));
-    QCOMPARE(m_started.size(), 1);
-    QVERIFY2(m_sharedAtStart.contains(QStringLiteral("t.rom")) && !m_sharedAtStart.contains(QStringLiteral("big.rom")),
-             qPrintable(m_sharedAtStart.join(u' ')));
-    QVERIFY(m_frm->close());
-    QCOMPARE(QDir(m_work->filePath(QStringLiteral("SF2T")))
-                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             (QStringList{"a.hi", "t.rom"}));
-    QCOMPARE(m_work->read(QStringLiteral("SF2T/t.rom")) + m_work->read(QStringLiteral(".gantrel-kept-sf2t/t.rom")),
-             QByteArray("user's tolder t"));
-}
-
-void TestBadInput::fullDiskWhileSaving_data()
-{
-    // The main window's button, the dialog, the old file, the start of the message.
-    QTest::addColumn<QStringList>("row");
-    QTest::newRow("Default Options") << QStringList{"Option", "OptionFrm", "GANTREL.INI",
-                                                    "The preferences could not be saved in Gantrel.ini: "};
-    QTest::newRow("Options For This Game") << QStringList{"InputOpt", "Inputfrm", "Game.ini", "Cannot save game.ini: "};
-}
-
-// The old file stays whole, the user is told, and the dialog stays open with its choices.
-void TestBadInput::fullDiskWhileSaving()
-{
-    QFETCH(QStringList, row);
-    SmallDevice device(m_work->path());
-    QVERIFY(m_work->write(row.at(2), fullSettings + fullGameFile));
-    MessageBoxSpy spy;
-    QVERIFY(openOn());
-    const QStringList before = m_work->dir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-    QVERIFY(device.leaveRoom(0));
-    QPointer<QWidget> dialog = openDialog(row.at(0), row.at(1));
-    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
-    QCOMPARE(spy.requests().size(), 1);
-    QCOMPARE(spy.requests().first().caption, QStringLiteral("Gantrel Error"));
-    QVERIFY2(spy.requests().first().text.startsWith(row.at(3)), qPrintable(spy.requests().first().text));
-    QCOMPARE(m_work->read(row.at(2)), fullSettings + fullGameFile);
-    QCOMPARE(m_work->dir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
-    QVERIFY(dialog && dialog->isVisible() && dialog->close());
-}
-
-void TestBadInput::emulatorFails_data()
-{
-    QTest::addColumn<QByteArray>("emulator");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("exits at once") << QByteArray("#!/bin/sh\nexit 3\n") << QString();
-    QTest::newRow("not a program") << QByteArray("\x7f"
-                                                 "ELF")
-                                   << QStringLiteral("Torvak could not be started: ");
-    QTest::newRow("removed after start-up") << QByteArray() << QStringLiteral("The file torvak.exe is no longer in");
-}
-
-// Every launch tries the emulator anew, and says why it could not start it; the window stays usable.
-void TestBadInput::emulatorFails()
-{
-    QFETCH(QByteArray, emulator);
-    QFETCH(QString, message);
-    Platform::setProcessStartHook({});
-    MessageBoxSpy spy;
-    QVERIFY(openOn());
-    const QString path = m_work->filePath(QStringLiteral("torvak.exe"));
-    if (emulator.isNull())
-        QVERIFY(QFile::remove(path));
-    else
-        QVERIFY(m_work->write(QStringLiteral("torvak.exe"), emulator) && QFile::setPermissions(path, QFile::ExeOwner));
-    for (int launch = 1; launch <= 2; ++launch) {
-        click(QStringLiteral("Launch"));
-        QVERIFY(m_frm->isEnabled());
-        QCOMPARE(spy.requests().size(), message.isEmpty() ? 0 : launch);
-    }
-    QVERIFY(message.isEmpty() || (spy.requests().last().text.startsWith(message) &&
-                                  spy.requests().last().caption == QLatin1String("Gantrel Error")));
-}
 
 QTEST_MAIN(TestBadInput)
 #include "tst_badinput.moc"

@@ -7,42 +7,40 @@ class TestCommandLine : public QObject
     Q_OBJECT
 
 private slots:
-    void split_data();
-    void split();
+    void split_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QStringList>("arguments");
+
+        QTest::newRow("no options") << "torvak.exe pacman" << QStringList{"torvak.exe", "pacman"};
+        QTest::newRow("settings items") << "torvak.exe pacman -res 384 224 -frameskip AUTO"
+                                        << QStringList{"torvak.exe", "pacman",     "-res", "384",
+                                                       "224",        "-frameskip", "AUTO"};
+        // An empty line of the settings file gives two blanks in a row: no empty argument.
+        QTest::newRow("blanks in a row") << "torvak.exe pacman  -vsync OFF "
+                                         << QStringList{"torvak.exe", "pacman", "-vsync", "OFF"};
+        QTest::newRow("tab") << "a\tb" << QStringList{"a", "b"};
+        QTest::newRow("quotes group") << "torvak.exe x -cfg \"my file.cfg\""
+                                      << QStringList{"torvak.exe", "x", "-cfg", "my file.cfg"};
+        QTest::newRow("quotes inside a word") << "a\"b c\"d" << QStringList{"ab cd"};
+        QTest::newRow("empty quotes") << "a \"\" b" << QStringList{"a", "", "b"};
+        QTest::newRow("doubled quote inside") << "\"a\"\"b\"" << QStringList{"a\"b"};
+        QTest::newRow("unclosed quote") << "a \"b c" << QStringList{"a", "b c"};
+        QTest::newRow("backslashes literal") << "C:\\games\\x\\ y" << QStringList{"C:\\games\\x\\", "y"};
+        QTest::newRow("escaped quote") << "a\\\"b" << QStringList{"a\"b"};
+        QTest::newRow("even backslashes before quote") << "\"a\\\\\" b" << QStringList{"a\\", "b"};
+        QTest::newRow("odd backslashes before quote") << "\"a\\\\\\\" b\"" << QStringList{"a\\\" b"};
+        QTest::newRow("nothing") << "" << QStringList{};
+        QTest::newRow("only blanks") << "   " << QStringList{};
+    }
+
+    void split()
+    {
+        QFETCH(QString, line);
+        QFETCH(QStringList, arguments);
+        QCOMPARE(Platform::splitCommandLine(line), arguments);
+    }
 };
-
-void TestCommandLine::split_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QStringList>("arguments");
-
-    QTest::newRow("no options") << "torvak.exe pacman" << QStringList{"torvak.exe", "pacman"};
-    QTest::newRow("settings items") << "torvak.exe pacman -res 384 224 -frameskip AUTO"
-                                    << QStringList{"torvak.exe", "pacman", "-res", "384", "224", "-frameskip", "AUTO"};
-    // An empty line of the settings file gives two blanks in a row: no empty argument.
-    QTest::newRow("blanks in a row") << "torvak.exe pacman  -vsync OFF "
-                                     << QStringList{"torvak.exe", "pacman", "-vsync", "OFF"};
-    QTest::newRow("tab") << "a\tb" << QStringList{"a", "b"};
-    QTest::newRow("quotes group") << "torvak.exe x -cfg \"my file.cfg\""
-                                  << QStringList{"torvak.exe", "x", "-cfg", "my file.cfg"};
-    QTest::newRow("quotes inside a word") << "a\"b c\"d" << QStringList{"ab cd"};
-    QTest::newRow("empty quotes") << "a \"\" b" << QStringList{"a", "", "b"};
-    QTest::newRow("doubled quote inside") << "\"a\"\"b\"" << QStringList{"a\"b"};
-    QTest::newRow("unclosed quote") << "a \"b c" << QStringList{"a", "b c"};
-    QTest::newRow("backslashes literal") << "C:\\games\\x\\ y" << QStringList{"C:\\games\\x\\", "y"};
-    QTest::newRow("escaped quote") << "a\\\"b" << QStringList{"a\"b"};
-    QTest::newRow("even backslashes before quote") << "\"a\\\\\" b" << QStringList{"a\\", "b"};
-    QTest::newRow("odd backslashes before quote") << "\"a\\\\\\\" b\"" << QStringList{"a\\\" b"};
-    QTest::newRow("nothing") << "" << QStringList{};
-    QTest::newRow("only blanks") << "   " << QStringList{};
-}
-
-void TestCommandLine::split()
-{
-    QFETCH(QString, line);
-    QFETCH(QStringList, arguments);
-    QCOMPARE(Platform::splitCommandLine(line), arguments);
-}
 
 QTEST_GUILESS_MAIN(TestCommandLine)
 #include "tst_commandline.moc"

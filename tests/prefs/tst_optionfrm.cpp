@@ -36,20 +36,135 @@ class TestOptionFrm : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup();
-    void defaultsAndEnableRules();
-    void fileSetsControls_data();
-    void fileSetsControls();
-    void closing_data();
-    void closing();
-    void failedWriteKeepsDialogOpen();
-    void unreadableFileIsReported();
+    // Each test starts with a fresh folder and an enabled main window.
+    void cleanup()
+    {
+        delete m_frm;
+        m_work.reset(new WorkFolder);
+        m_main.setEnabled(true);
+    }
+
+    void defaultsAndEnableRules()
+    {
+        open();
+        QCOMPARE(m_frm->windowTitle(), QStringLiteral("Set Default Preferences"));
+        QVERIFY((m_frm->windowFlags() & Qt::WindowType_Mask) == Qt::Tool &&
+                m_frm->minimumSize() == m_frm->maximumSize());
+        QCOMPARE(m_frm->preferences(), Preferences{});
+        QVERIFY(control<QRadioButton>("Res5")->isChecked() && control<QRadioButton>("Swap1")->isChecked());
+        for (int i = 0; i < 2; ++i) {
+            QStringList listed;
+            for (int row = 0; row < player(i)->count(); ++row)
+                listed.append(player(i)->itemText(row));
+            QCOMPARE(listed.join(QLatin1Char('|')), devices);
+        }
+
+        // Auto is checked, so only the slider waits for it to be unchecked.
+        QCOMPARE(click({}), QStringLiteral("Slide"));
+        QCOMPARE(click({"Frames"}), QString());
+        QCOMPARE(click({"Frames", "Novesa"}), withoutVesa);
+        QCOMPARE(click({"Novesa"}), QStringLiteral("Slide"));
+        QCOMPARE(click({"Flinear"}), QStringLiteral("Fbanked Slide"));
+        QCOMPARE(click({"Flinear"}), QStringLiteral("Slide"));
+        QCOMPARE(click({"Fbanked"}), QStringLiteral("Flinear Slide"));
+        // Enabling again does not look at the other boxes: both Force boxes can end up checked.
+        QCOMPARE(click({"Novesa", "Novesa", "Flinear"}), QStringLiteral("Fbanked Slide"));
+        QVERIFY(m_frm->preferences().forceLinear && m_frm->preferences().forceBanked);
+    }
+
+    void fileSetsControls_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("disabled");
+        QTest::newRow("-novesa") << QByteArray("-novesa\r\n") << withoutVesa;
+        QTest::newRow("-frameskip 5") << QByteArray("-frameskip 5\r\n") << QString();
+        QTest::newRow("-frameskip AUTO") << QByteArray("-frameskip 3\r\n-frameskip AUTO\r\n")
+                                         << QStringLiteral("Slide");
+        QTest::newRow("texts") << QByteArray("-setinput 2 joy1\r\nother\r\n-sound 1\r\n") << QStringLiteral("Slide");
+    }
+
+    void fileSetsControls()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, disabled);
+
+        open(file);
+        QCOMPARE(m_frm->preferences(), PreferencesFile::parse(file));
+        QCOMPARE(click({}), disabled);
+    }
+
+    void closing_data()
+    {
+        QTest::addColumn<bool>("writes");
+        QTest::newRow("OK") << true;
+        QTest::newRow("Cancel") << false;
+        QTest::newRow("close box") << false;
+    }
+
+    void closing()
+    {
+        QFETCH(bool, writes);
+        const QByteArray how = QTest::currentDataTag();
+
+        const QByteArray file = "-vsync ON\r\n-fpucopy\r\n";
+        open(file);
+        // What Disable Vesa disables is still written when it is selected.
+        click({"VSync", "Res10", "Novesa", "Swap3", "Frames"});
+        QTest::keyClick(control<QWidget>("Slide"), Qt::Key_End);
+        // Player 1 picks the next device of the list; player 2 gets a typed text that is no device.
+        QTest::keyClick(player(0), Qt::Key_Down);
+        player(1)->clearEditText();
+        QTest::keyClicks(player(1)->lineEdit(), QStringLiteral("keyboard 1"));
+        QTest::keyClicks(control<QWidget>("Other"), QStringLiteral("-sound 1, -cheat"));
+
+        // Enter and Esc press no button, and Enter does not turn the typed text into the device it resembles.
+        QTest::keyClick(player(1)->lineEdit(), Qt::Key_Return);
+        QTest::keyClick(player(1)->lineEdit(), Qt::Key_Escape);
+        QVERIFY(m_frm->isVisible());
+        if (how == "close box")
+            QVERIFY(m_frm->close());
+        else
+            click({how.constData()});
+        QVERIFY(m_main.isEnabled());
+        QTRY_VERIFY(m_frm.isNull());
+        const QString name = writes ? QStringLiteral("Gantrel.ini") : QStringLiteral("GANTREL.INI");
+        QCOMPARE(m_work->dir().entryList(QDir::Files), QStringList{name});
+        QCOMPARE(m_work->read(name), writes ? QByteArray("-res 640 480\r\n-frameskip 8\r\n-mmxcopy\r\n-vsync OFF\r\n"
+                                                         "-novesa\r\n-setinput 1 key2\r\nother\r\n-sound 1, -cheat\r\n")
+                                            : file);
+    }
+
+    void failedWriteKeepsDialogOpen()
+    {
+        // The name the new file must take is held by a folder.
+        QVERIFY(m_work->makeFolder("Gantrel.ini"));
+        open("-vsync ON\r\n");
+        MessageBoxSpy spy;
+        click({"Duble", "OK"});
+        expectError(spy, QStringLiteral("The preferences could not be saved in Gantrel.ini: "));
+        // The old file stays, and so do the dialog and every choice in it.
+        QCOMPARE(m_work->read("GANTREL.INI"), QByteArray("-vsync ON\r\n"));
+        QVERIFY(m_frm && m_frm->isVisible() && !m_main.isEnabled() && m_frm->preferences().doubleSize);
+    }
+
+    void unreadableFileIsReported()
+    {
+        // Root reads every ordinary file; a write-only kernel attribute refuses even root.
+        const QString target = QStringLiteral("/sys/bus/cpu/drivers/processor/unbind");
+        if (!QFileInfo(target).isFile() || QFile(target).open(QIODevice::ReadOnly))
+            QSKIP("no write-only file to read on this machine");
+        QVERIFY(QFile::link(target, m_work->filePath("GANTREL.INI")));
+        MessageBoxSpy spy;
+        open();
+        expectError(spy, QStringLiteral("The preferences in gantrel.ini could not be read: "));
+        QCOMPARE(m_frm->preferences(), Preferences{});
+    }
 
 private:
     void open(const QByteArray& file = {})
     {
         if (!file.isNull())
-            QVERIFY(m_work->write(QStringLiteral("GANTREL.INI"), file));
+            QVERIFY(m_work->write("GANTREL.INI", file));
         m_frm = new OptionFrm(&m_main, m_work->dir());
         Platform::showDialog(&m_main, m_frm);
         QVERIFY(!m_main.isEnabled() && m_frm->isVisible());
@@ -79,128 +194,6 @@ private:
     QWidget m_main;
     QPointer<OptionFrm> m_frm;
 };
-
-// Each test starts with a fresh folder and an enabled main window.
-void TestOptionFrm::cleanup()
-{
-    delete m_frm;
-    m_work.reset(new WorkFolder);
-    m_main.setEnabled(true);
-}
-
-void TestOptionFrm::defaultsAndEnableRules()
-{
-    open();
-    QCOMPARE(m_frm->windowTitle(), QStringLiteral("Set Default Preferences"));
-    QVERIFY((m_frm->windowFlags() & Qt::WindowType_Mask) == Qt::Tool && m_frm->minimumSize() == m_frm->maximumSize());
-    QCOMPARE(m_frm->preferences(), Preferences{});
-    QVERIFY(control<QRadioButton>("Res5")->isChecked() && control<QRadioButton>("Swap1")->isChecked());
-    for (int i = 0; i < 2; ++i) {
-        QStringList listed;
-        for (int row = 0; row < player(i)->count(); ++row)
-            listed.append(player(i)->itemText(row));
-        QCOMPARE(listed.join(QLatin1Char('|')), devices);
-    }
-
-    // Auto is checked, so only the slider waits for it to be unchecked.
-    QCOMPARE(click({}), QStringLiteral("Slide"));
-    QCOMPARE(click({"Frames"}), QString());
-    QCOMPARE(click({"Frames", "Novesa"}), withoutVesa);
-    QCOMPARE(click({"Novesa"}), QStringLiteral("Slide"));
-    QCOMPARE(click({"Flinear"}), QStringLiteral("Fbanked Slide"));
-    QCOMPARE(click({"Flinear"}), QStringLiteral("Slide"));
-    QCOMPARE(click({"Fbanked"}), QStringLiteral("Flinear Slide"));
-    // Enabling again does not look at the other boxes: both Force boxes can end up checked.
-    QCOMPARE(click({"Novesa", "Novesa", "Flinear"}), QStringLiteral("Fbanked Slide"));
-    QVERIFY(m_frm->preferences().forceLinear && m_frm->preferences().forceBanked);
-}
-
-void TestOptionFrm::fileSetsControls_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QString>("disabled");
-    QTest::newRow("-novesa") << QByteArray("-novesa\r\n") << withoutVesa;
-    QTest::newRow("-frameskip 5") << QByteArray("-frameskip 5\r\n") << QString();
-    QTest::newRow("-frameskip AUTO") << QByteArray("-frameskip 3\r\n-frameskip AUTO\r\n") << QStringLiteral("Slide");
-    QTest::newRow("texts") << QByteArray("-setinput 2 joy1\r\nother\r\n-sound 1\r\n") << QStringLiteral("Slide");
-}
-
-void TestOptionFrm::fileSetsControls()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(QString, disabled);
-
-    open(file);
-    QCOMPARE(m_frm->preferences(), PreferencesFile::parse(file));
-    QCOMPARE(click({}), disabled);
-}
-
-void TestOptionFrm::closing_data()
-{
-    QTest::addColumn<bool>("writes");
-    QTest::newRow("OK") << true;
-    QTest::newRow("Cancel") << false;
-    QTest::newRow("close box") << false;
-}
-
-void TestOptionFrm::closing()
-{
-    QFETCH(bool, writes);
-    const QByteArray how = QTest::currentDataTag();
-
-    const QByteArray file = "-vsync ON\r\n-fpucopy\r\n";
-    open(file);
-    // What Disable Vesa disables is still written when it is selected.
-    click({"VSync", "Res10", "Novesa", "Swap3", "Frames"});
-    QTest::keyClick(control<QWidget>("Slide"), Qt::Key_End);
-    // Player 1 picks the next device of the list; player 2 gets a typed text that is no device.
-    QTest::keyClick(player(0), Qt::Key_Down);
-    player(1)->clearEditText();
-    QTest::keyClicks(player(1)->lineEdit(), QStringLiteral("keyboard 1"));
-    QTest::keyClicks(control<QWidget>("Other"), QStringLiteral("-sound 1, -cheat"));
-
-    // Enter and Esc press no button, and Enter does not turn the typed text into the device it resembles.
-    QTest::keyClick(player(1)->lineEdit(), Qt::Key_Return);
-    QTest::keyClick(player(1)->lineEdit(), Qt::Key_Escape);
-    QVERIFY(m_frm->isVisible());
-    if (how == "close box")
-        QVERIFY(m_frm->close());
-    else
-        click({how.constData()});
-    QVERIFY(m_main.isEnabled());
-    QTRY_VERIFY(m_frm.isNull());
-    const QString name = writes ? QStringLiteral("Gantrel.ini") : QStringLiteral("GANTREL.INI");
-    QCOMPARE(m_work->dir().entryList(QDir::Files), QStringList{name});
-    QCOMPARE(m_work->read(name), writes ? QByteArray("-res 640 480\r\n-frameskip 8\r\n-mmxcopy\r\n-vsync OFF\r\n"
-                                                     "-novesa\r\n-setinput 1 key2\r\nother\r\n-sound 1, -cheat\r\n")
-                                        : file);
-}
-
-void TestOptionFrm::failedWriteKeepsDialogOpen()
-{
-    // The name the new file must take is held by a folder.
-    QVERIFY(m_work->makeFolder(QStringLiteral("Gantrel.ini")));
-    open("-vsync ON\r\n");
-    MessageBoxSpy spy;
-    click({"Duble", "OK"});
-    expectError(spy, QStringLiteral("The preferences could not be saved in Gantrel.ini: "));
-    // The old file stays, and so do the dialog and every choice in it.
-    QCOMPARE(m_work->read(QStringLiteral("GANTREL.INI")), QByteArray("-vsync ON\r\n"));
-    QVERIFY(m_frm && m_frm->isVisible() && !m_main.isEnabled() && m_frm->preferences().doubleSize);
-}
-
-void TestOptionFrm::unreadableFileIsReported()
-{
-    // Root reads every ordinary file; a write-only kernel attribute refuses even root.
-    const QString target = QStringLiteral("/sys/bus/cpu/drivers/processor/unbind");
-    if (!QFileInfo(target).isFile() || QFile(target).open(QIODevice::ReadOnly))
-        QSKIP("no write-only file to read on this machine");
-    QVERIFY(QFile::link(target, m_work->filePath(QStringLiteral("GANTREL.INI"))));
-    MessageBoxSpy spy;
-    open();
-    expectError(spy, QStringLiteral("The preferences in gantrel.ini could not be read: "));
-    QCOMPARE(m_frm->preferences(), Preferences{});
-}
 
 QTEST_MAIN(TestOptionFrm)
 #include "tst_optionfrm.moc"

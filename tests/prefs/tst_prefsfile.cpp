@@ -50,120 +50,105 @@ class TestPrefsFile : public QObject
     Q_OBJECT
 
 private slots:
-    void writer();
-    void reader_data();
-    void reader();
-    void fileInAnySpelling();
-};
+    void writer()
+    {
+        // An empty Other box writes no "other" line.
+        QCOMPARE(written(Preferences{}), defaultFile);
 
-void TestPrefsFile::writer()
-{
-    // An empty Other box writes no "other" line.
-    QCOMPARE(written(Preferences{}), defaultFile);
+        Preferences all = skipping(6);
+        all.resolution = 10;
+        all.swapMode = SwapMode::MmxCopy;
+        all.vsync = all.vesa6Bit = all.doubleSize = all.intensity = all.noVesa = true;
+        all.forceLinear = all.forceBanked = all.exclusive = all.altKey = true;
+        all.players = {InputDevices::caption(InputDevices::SnesPad2), InputDevices::caption(InputDevices::Joypad4)};
+        all.other = QStringLiteral("-sound 1");
+        const QByteArray allFile = "-res 800 600\r\n-frameskip 6\r\n-mmxcopy\r\n-vsync ON\r\n-vesa6bit\r\n-double\r\n"
+                                   "-intensity\r\n-novesa\r\n-linear\r\n-banked\r\n-exclusive\r\n-altkey\r\n"
+                                   "-setinput 1 SNESPAD2\r\n-setinput 2 4button\r\nother\r\n-sound 1\r\n";
+        QCOMPARE(written(all), allFile);
+        QCOMPARE(PreferencesFile::parse(allFile), all);
 
-    Preferences all = skipping(6);
-    all.resolution = 10;
-    all.swapMode = SwapMode::MmxCopy;
-    all.vsync = all.vesa6Bit = all.doubleSize = all.intensity = all.noVesa = true;
-    all.forceLinear = all.forceBanked = all.exclusive = all.altKey = true;
-    all.players = {InputDevices::caption(InputDevices::SnesPad2), InputDevices::caption(InputDevices::Joypad4)};
-    all.other = QStringLiteral("-sound 1");
-    const QByteArray allFile = "-res 800 600\r\n-frameskip 6\r\n-mmxcopy\r\n-vsync ON\r\n-vesa6bit\r\n-double\r\n"
-                               "-intensity\r\n-novesa\r\n-linear\r\n-banked\r\n-exclusive\r\n-altkey\r\n"
-                               "-setinput 1 SNESPAD2\r\n-setinput 2 4button\r\nother\r\n-sound 1\r\n";
-    QCOMPARE(written(all), allFile);
-    QCOMPARE(PreferencesFile::parse(allFile), all);
+        // No two resolutions or devices share a line, and each reads back as itself.
+        for (int i = 0; i < Resolutions::Count; ++i) {
+            Preferences p;
+            p.resolution = i;
+            p.players = {InputDevices::caption(i), InputDevices::caption(InputDevices::Count - 1 - i)};
+            QCOMPARE(PreferencesFile::parse(written(p)), p);
+        }
 
-    // No two resolutions or devices share a line, and each reads back as itself.
-    for (int i = 0; i < Resolutions::Count; ++i) {
-        Preferences p;
-        p.resolution = i;
-        p.players = {InputDevices::caption(i), InputDevices::caption(InputDevices::Count - 1 - i)};
-        QCOMPARE(PreferencesFile::parse(written(p)), p);
+        // A typed text that is no device gives no line; a line break in the free text would smuggle in
+        // lines of its own.
+        Preferences typed;
+        typed.swapMode = SwapMode::FpuCopy;
+        typed.players[0] = QStringLiteral("keyboard 1");
+        typed.other = QStringLiteral("-a\r\n-novesa\n-b\rc");
+        QCOMPARE(written(typed), QByteArray("-res 384 224\r\n-frameskip AUTO\r\n-fpucopy\r\n-vsync OFF\r\n"
+                                            "-setinput 2 key1\r\nother\r\n-a -novesa -b c\r\n"));
     }
 
-    // A typed text that is no device gives no line; a line break in the free text would smuggle in
-    // lines of its own.
-    Preferences typed;
-    typed.swapMode = SwapMode::FpuCopy;
-    typed.players[0] = QStringLiteral("keyboard 1");
-    typed.other = QStringLiteral("-a\r\n-novesa\n-b\rc");
-    QCOMPARE(written(typed), QByteArray("-res 384 224\r\n-frameskip AUTO\r\n-fpucopy\r\n-vsync OFF\r\n"
-                                        "-setinput 2 key1\r\nother\r\n-a -novesa -b c\r\n"));
-}
+    void reader_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<Preferences>("expected");
 
-void TestPrefsFile::reader_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<Preferences>("expected");
+        const QString joystick1 = InputDevices::caption(InputDevices::Joystick1);
+        QTest::newRow("items that match nothing")
+            << QByteArray(
+                   "-sound 1\r\n\r\nfoo,bar\r\n-FRAMESKIP 5\r\n-vsync on\r\n-RES 320 200\r\n-NOVESA\r\n-res 320\r\n")
+            << Preferences{};
+        QTest::newRow("frame skip 12 reads character 12 only") << QByteArray("-frameskip 12\r\n") << skipping(1);
+        QTest::newRow("frame skip 0 takes the lowest") << QByteArray("-frameskip 0\r\n") << skipping(1);
+        QTest::newRow("frame skip 9 takes the highest") << QByteArray("-frameskip 9\r\n") << skipping(8);
+        QTest::newRow("short frame skip item") << QByteArray("-frameskip\r\n") << skipping(1);
+        QTest::newRow("AUTOMATIC is automatic")
+            << QByteArray("-frameskip 4\r\n-frameskip AUTOMATIC\r\n") << with([](Preferences& p) { p.frameSkip = 4; });
+        QTest::newRow("auto in lower case is a non-digit") << QByteArray("-frameskip auto\r\n") << skipping(1);
+        QTest::newRow("later items win") << QByteArray("-vsync ON\r\n-res 640 480\r\n-vsync OFF\r\n-res 320 200\r\n")
+                                         << with([](Preferences& p) { p.resolution = 0; });
+        QTest::newRow("later swap mode wins")
+            << QByteArray("-fpucopy\r\n-mmxcopy\r\n") << with([](Preferences& p) { p.swapMode = SwapMode::MmxCopy; });
+        QTest::newRow("keywords compare with case")
+            << QByteArray("-setinput 1 KEY1\r\n-setinput 1 sidewinder\r\n-setinput\r\n-setinput 2 \r\n")
+            << Preferences{};
+        QTest::newRow("current player carried over") << QByteArray("-setinput 2 key1\r\n-setinput 3 joy1\r\n")
+                                                     << with([&](Preferences& p) { p.players[1] = joystick1; });
+        QTest::newRow("player 1 is current at first")
+            << QByteArray("-setinput 3 joy1\r\n") << with([&](Preferences& p) { p.players[0] = joystick1; });
+        QTest::newRow("unknown keyword still names the player")
+            << QByteArray("-setinput 2 mouse\r\n-setinput 0 joy1\r\n")
+            << with([&](Preferences& p) { p.players[1] = joystick1; });
+        QTest::newRow("free text with comma")
+            << QByteArray("other\r\n-novesa, -vsync ON\r\n") << with([](Preferences& p) {
+                   p.other = QStringLiteral("-novesa");
+                   p.vsync = true;
+               });
+        QTest::newRow("marker in upper case is no marker")
+            << QByteArray("OTHER\r\n-novesa\r\n") << with([](Preferences& p) { p.noVesa = true; });
+        QTest::newRow("marker before an empty line")
+            << QByteArray("other\r\n\r\n-altkey\r\n") << with([](Preferences& p) { p.altKey = true; });
+        QTest::newRow("marker as the last item") << QByteArray("other\r\nfirst\r\n-double\r\nother\r\n")
+                                                 << with([](Preferences& p) { p.doubleSize = true; });
+    }
 
-    const QString joystick1 = InputDevices::caption(InputDevices::Joystick1);
-    QTest::newRow("items that match nothing")
-        << QByteArray("-sound 1\r\n\r\nfoo,bar\r\n-FRAMESKIP 5\r\n-vsync on\r\n-RES 320 200\r\n-NOVESA\r\n-res 320\r\n")
-        << Preferences{};
-    QTest::newRow("frame skip 12 reads character 12 only") << QByteArray("-frameskip 12\r\n") << skipping(1);
-    QTest::newRow("frame skip 0 takes the lowest") << QByteArray("-frameskip 0\r\n") << skipping(1);
-    QTest::newRow("frame skip 9 takes the highest") << QByteArray("-frameskip 9\r\n") << skipping(8);
-    QTest::newRow("short frame skip item") << QByteArray("-frameskip\r\n") << skipping(1);
-    QTest::newRow("AUTOMATIC is automatic")
-        << QByteArray("-frameskip 4\r\n-frameskip AUTOMATIC\r\n") << with([](Preferences& p) { p.frameSkip = 4; });
-    QTest::newRow("auto in lower case is a non-digit") << QByteArray("-frameskip auto\r\n") << skipping(1);
-    QTest::newRow("later items win") << QByteArray("-vsync ON\r\n-res 640 480\r\n-vsync OFF\r\n-res 320 200\r\n")
-                                     << with([](Preferences& p) { p.resolution = 0; });
-    QTest::newRow("later swap mode wins")
-        << QByteArray("-fpucopy\r\n-mmxcopy\r\n") << with([](Preferences& p) { p.swapMode = SwapMode::MmxCopy; });
-    QTest::newRow("keywords compare with case")
-        << QByteArray("-setinput 1 KEY1\r\n-setinput 1 sidewinder\r\n-setinput\r\n-setinput 2 \r\n") << Preferences{};
-    QTest::newRow("current player carried over") << QByteArray("-setinput 2 key1\r\n-setinput 3 joy1\r\n")
-                                                 << with([&](Preferences& p) { p.players[1] = joystick1; });
-    QTest::newRow("player 1 is current at first")
-        << QByteArray("-setinput 3 joy1\r\n") << with([&](Preferences& p) { p.players[0] = joystick1; });
-    QTest::newRow("unknown keyword still names the player") << QByteArray("-setinput 2 mouse\r\n-setinput 0 joy1\r\n")
-                                                            << with([&](Preferences& p) { p.players[1] = joystick1; });
-    QTest::newRow("free text with comma") << QByteArray("other\r\n-novesa, -vsync ON\r\n") << with([](Preferences& p) {
-        p.other = QStringLiteral("-novesa");
-        p.vsync = true;
-    });
-    QTest::newRow("marker in upper case is no marker")
-        << QByteArray("OTHER\r\n-novesa\r\n") << with([](Preferences& p) { p.noVesa = true; });
-    QTest::newRow("marker before an empty line")
-        << QByteArray("other\r\n\r\n-altkey\r\n") << with([](Preferences& p) { p.altKey = true; });
-    QTest::newRow("marker as the last item")
-        << QByteArray("other\r\nfirst\r\n-double\r\nother\r\n") << with([](Preferences& p) { p.doubleSize = true; });
-}
+    void reader()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(Preferences, expected);
+        QCOMPARE(PreferencesFile::parse(file), expected);
+    }
 
-void TestPrefsFile::reader()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(Preferences, expected);
-    QCOMPARE(PreferencesFile::parse(file), expected);
-}
-
-void TestPrefsFile::fileInAnySpelling()
-{
-    WorkFolder work;
-    // A folder of that name is no settings file.
-    QVERIFY(work.makeFolder(QStringLiteral("gantrel.ini")));
-    QVERIFY(!PreferencesFile::read(work.dir()).found);
-    QVERIFY(work.write(QStringLiteral("GANTREL.INI"), "-novesa\r\n"));
-    const PreferencesFile::ReadResult upper = PreferencesFile::read(work.dir());
-    QVERIFY(upper.found && upper.error.isEmpty());
-    QCOMPARE(upper.preferences, with([](Preferences& p) { p.noVesa = true; }));
-
-    // A folder holds the name the new file must take: the write fails and the old file stays.
-    QVERIFY(work.makeFolder(QStringLiteral("Gantrel.ini")));
-    const SaveResult failed = PreferencesFile::write(work.dir(), Preferences{});
-    QVERIFY(!failed.ok && !failed.error.isEmpty());
-    QCOMPARE(work.dir().entryList(QDir::Files), QStringList{QStringLiteral("GANTREL.INI")});
-    QCOMPARE(work.read(QStringLiteral("GANTREL.INI")), QByteArray("-novesa\r\n"));
-
-    // Once the way is clear, the new file replaces every spelling of the old one.
-    QVERIFY(QDir(work.filePath(QStringLiteral("Gantrel.ini"))).removeRecursively());
-    QVERIFY(work.write(QStringLiteral("Gantrel.INI"), "-altkey\r\n"));
-    QVERIFY(PreferencesFile::write(work.dir(), Preferences{}).ok);
-    QCOMPARE(work.dir().entryList(QDir::Files), QStringList{QStringLiteral("Gantrel.ini")});
-    QCOMPARE(work.read(QStringLiteral("Gantrel.ini")), defaultFile);
-}
+    void fileInAnySpelling()
+    {
+        WorkFolder work;
+        // A folder of that name is no settings file.
+        QVERIFY(work.makeFolder("gantrel.ini") && !PreferencesFile::read(work.dir()).found);
+        // Another spelling is read; replacing every spelling on saving is the line writer's.
+        QVERIFY(work.write("GANTREL.INI", "-novesa\r\n"));
+        const PreferencesFile::ReadResult upper = PreferencesFile::read(work.dir());
+        QVERIFY(upper.found && upper.error.isEmpty());
+        QCOMPARE(upper.preferences, with([](Preferences& p) { p.noVesa = true; }));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestPrefsFile)
 #include "tst_prefsfile.moc"
