@@ -3,12 +3,14 @@
 #include "WorkFolder.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 namespace {
@@ -24,6 +26,20 @@ const QByteArray catalogue = "zapper,Zapper\r\n"
                              "bubble,Bubble Rider\r\n";
 
 } // namespace
+
+// The labels, check boxes and option buttons whose text is wider than the control shows.
+static QString clippedCaptions(const QWidget* form)
+{
+    QStringList clipped;
+    for (const QWidget* control : form->findChildren<QWidget*>()) {
+        const auto* label = qobject_cast<const QLabel*>(control);
+        const bool caption = (label && label->pixmap().isNull()) || qobject_cast<const QCheckBox*>(control) ||
+                             qobject_cast<const QRadioButton*>(control);
+        if (caption && control->sizeHint().width() > control->width())
+            clipped.append(control->objectName());
+    }
+    return clipped.join(QLatin1Char(' '));
+}
 
 class TestMainFrm : public MainFrmTest
 {
@@ -159,12 +175,14 @@ private slots:
     {
         QFETCH(QStringList, names);
         QVERIFY(openWindow() && select("pac X, the return"));
+        QCOMPARE(clippedCaptions(m_frm.data()), QString());
         // Twice: the dialog is made afresh at every opening.
         for (int opening = 0; opening < 2; ++opening) {
             click(names.at(0));
             QVERIFY(!m_frm->isEnabled());
             QPointer<QWidget> shown = topLevel(names.at(1));
             QVERIFY(shown && shown->parentWidget() == nullptr);
+            QCOMPARE(clippedCaptions(shown), QString());
             // While the dialog is open the main window cannot be closed.
             QVERIFY(!m_frm->close() && m_frm->isVisible());
 
