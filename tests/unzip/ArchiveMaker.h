@@ -5,22 +5,17 @@
 #include <QList>
 #include <QString>
 
+// Stored: kept without compression. Encrypted: traditional encryption with the password "secret". Symlink: marked
+// as a symbolic link in the external attributes; the data is the link target.
+enum MemberFlag { Stored = 1, Encrypted = 2, Symlink = 4 };
+
 // One member of a test archive.
 struct ArchiveMember
 {
-    ArchiveMember(QString memberName, QByteArray memberData = {}, bool isStored = false, bool isEncrypted = false,
-                  bool isSymlink = false, QDateTime memberTime = {})
-        : name(std::move(memberName)), data(std::move(memberData)), stored(isStored), encrypted(isEncrypted),
-          symlink(isSymlink), time(std::move(memberTime))
-    {
-    }
-
     QString name; // as stored; a name ending in '/' is a folder
-    QByteArray data;
-    bool stored;    // kept without compression
-    bool encrypted; // traditional encryption with the password "secret"
-    bool symlink;   // marked as a symbolic link in the external attributes; data is the link target
-    QDateTime time; // modification time, when valid
+    QByteArray data = {};
+    int flags = 0;       // MemberFlag values
+    QDateTime time = {}; // modification time, when valid
 };
 
 // Writes a real zip archive with libzip; returns false (with a warning) when that fails.
