@@ -2,7 +2,7 @@
 # Installs the Debian packages that building, running and testing Gantrel need, if any is missing.
 set -eu
 
-packages="cmake g++ make pkg-config qt6-base-dev libzip-dev fonts-liberation2 fonts-comic-neue"
+packages="cmake g++ make pkg-config qt6-base-dev libzip-dev fonts-liberation2 fonts-comic-neue clang libclang-rt-14-dev"
 
 missing=""
 for package in $packages; do

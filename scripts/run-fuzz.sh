@@ -9,12 +9,10 @@ build="${2:-build-sanitize}"
 [ $# -ge 2 ] && shift 2 || shift $#
 targets="${*:-itemreader catalogue prefs gameconfig unzip}"
 
-root="$(pwd)"
 [ -d "$build" ] || { echo "no build folder $build" >&2; exit 2; }
 build="$(cd "$build" && pwd)"
 scratch="$build/fuzz-run"
 mkdir -p "$scratch"
-export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 
 failed=""
