@@ -6,14 +6,12 @@ namespace {
 
 // The free text goes on its line as typed, without quoting, so only some texts read back whole:
 // a comma ends the item early (the rest then reads as switches of their own), blanks around it
-// are skipped, a leading quote starts a quoted item, the writer turns line breaks into blanks, and
-// decoding drops a byte-order mark at the start of an item. Any other text, and every other value,
-// must come back unchanged.
+// are skipped, a leading quote starts a quoted item, and the writer turns line breaks into blanks.
+// Any other text, and every other value, must come back unchanged.
 bool survivesWriting(const QString& other)
 {
     static const QString blanks = QStringLiteral(" \t");
     return !other.contains(',') && !other.contains('\r') && !other.contains('\n') && !other.startsWith('"') &&
-           !other.startsWith(QChar(0xFEFF)) &&
            (other.isEmpty() || (!blanks.contains(other.front()) && !blanks.contains(other.back())));
 }
 
