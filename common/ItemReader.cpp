@@ -1,6 +1,7 @@
 #include "ItemReader.h"
 
 #include <QFile>
+#include <QStringDecoder>
 
 namespace {
 
@@ -47,7 +48,10 @@ bool ItemReader::readItem(QString* item)
 {
     QByteArrayView bytes;
     const bool ok = readItemView(&bytes);
-    *item = QString::fromLocal8Bit(bytes);
+    // The plain decoder drops a byte-order mark at the start of what it is given, as if each item
+    // began a file: only the file's first item may lose one, and that is done above.
+    QStringDecoder decode(QStringDecoder::System, QStringDecoder::Flag::ConvertInitialBom);
+    *item = decode(bytes);
     return ok;
 }
 

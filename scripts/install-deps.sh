@@ -3,7 +3,8 @@
 set -eu
 
 packages="cmake g++ make pkg-config qt6-base-dev libzip-dev fonts-liberation2 fonts-comic-neue
-xvfb xdotool x11-utils imagemagick desktop-file-utils"
+xvfb xdotool x11-utils imagemagick desktop-file-utils
+clang libclang-rt-14-dev"
 
 missing=""
 for package in $packages; do
