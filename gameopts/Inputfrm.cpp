@@ -52,6 +52,13 @@ Inputfrm::Inputfrm(QWidget* mainWindow, const QString& romname, const QDir& work
     Form_Load();
 }
 
+Inputfrm::~Inputfrm()
+{
+    // The device box loses the focus while the window's base classes take it down, and its
+    // typing handlers must not run on a dialog that is no longer whole.
+    Dev->lineEdit()->disconnect(this);
+}
+
 void Inputfrm::createControls()
 {
     createButtonMapping();

@@ -25,6 +25,7 @@ class Inputfrm final : public Platform::DialogForm
 public:
     // `romname` is the set whose file is edited; `workDir` is the emulator's folder that holds it.
     Inputfrm(QWidget* mainWindow, const QString& romname, const QDir& workDir);
+    ~Inputfrm() override;
 
 protected:
     void Form_Unload() override;
