@@ -1,8 +1,8 @@
 #include "Inputfrm.h"
 
 #include "FormLayout.h"
-#include "TextFit.h"
 #include "MessageBox.h"
+#include "TextFit.h"
 
 #include <QComboBox>
 #include <QGroupBox>

@@ -8,7 +8,6 @@
 #include "DialogForm.h"
 #include "FileLookup.h"
 #include "FormLayout.h"
-#include "TextFit.h"
 #include "GameList.h"
 #include "Inputfrm.h"
 #include "LaunchPlan.h"
@@ -16,6 +15,7 @@
 #include "OptionFrm.h"
 #include "ProcessStart.h"
 #include "Snapshot.h"
+#include "TextFit.h"
 #include "UnzipModule.h"
 
 #include <QApplication>

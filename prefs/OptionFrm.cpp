@@ -10,10 +10,10 @@
 #include <QSlider>
 
 #include "FormLayout.h"
-#include "TextFit.h"
 #include "InputDevices.h"
 #include "MessageBox.h"
 #include "PreferencesFile.h"
+#include "TextFit.h"
 
 using Platform::formFont;
 using Platform::twips;
