@@ -16,22 +16,6 @@
 
 namespace {
 
-int print(char*, unsigned long size)
-{
-    return static_cast<int>(size);
-}
-
-int replace(char*)
-{
-    return IDM_REPLACE_YES;
-}
-
-int password(char* buffer, int size, const char*, const char*)
-{
-    qstrncpy(buffer, "secret", static_cast<size_t>(size));
-    return 0;
-}
-
 // Every entry below `root` but the target folder's own: kind, and content for files.
 QMap<QString, QByteArray> snapshot(const QString& root, const QString& target)
 {
@@ -63,9 +47,12 @@ int extract(char* zip, char* target, int prompt)
     options.lpszZipFN = zip;
     options.lpszExtractDir = target;
     USERFUNCTIONS callbacks = {};
-    callbacks.print = print;
-    callbacks.replace = replace;
-    callbacks.password = password;
+    callbacks.print = [](char*, unsigned long size) { return static_cast<int>(size); };
+    callbacks.replace = [](char*) { return IDM_REPLACE_YES; };
+    callbacks.password = [](char* buffer, int size, const char*, const char*) {
+        qstrncpy(buffer, "secret", static_cast<size_t>(size));
+        return 0;
+    };
     return windll_unzip(0, nullptr, 0, nullptr, &options, &callbacks);
 }
 

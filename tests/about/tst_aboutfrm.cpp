@@ -15,9 +15,9 @@ private slots:
     {
         QWidget mainWindow;
         QScopedPointer<AboutFrm> about(new AboutFrm(&mainWindow));
-        QCOMPARE(about->windowTitle(), QStringLiteral("About Gantrel"));
-        QCOMPARE(about->findChild<QLabel*>(QStringLiteral("lblTitle"))->text(), QStringLiteral("Gantrel"));
-        QCOMPARE(about->findChild<QLabel*>(QStringLiteral("lblVersion"))->text(), QStringLiteral("Version 1.2.1"));
+        QCOMPARE(about->windowTitle() + '|' + about->findChild<QLabel*>(QStringLiteral("lblTitle"))->text() + '|' +
+                     about->findChild<QLabel*>(QStringLiteral("lblVersion"))->text(),
+                 QStringLiteral("About Gantrel|Gantrel|Version 1.2.1"));
         QCOMPARE(about->findChildren<QWidget*>(QStringLiteral("Line1")).size(), 2);
         // No leading zeros in the version's parts.
         QCOMPARE(AboutFrm::versionText(1, 2, 10) + '|' + AboutFrm::versionText(10, 0, 0),

@@ -21,8 +21,7 @@ private slots:
 
         MessageBoxSpy spy;
         MainFrm frm{QDir(copy)};
-        QVERIFY(frm.Form_Load());
-        QVERIFY(spy.requests().isEmpty());
+        QVERIFY(frm.Form_Load() && spy.requests().isEmpty());
         frm.show();
 
         auto* list = frm.findChild<QListWidget*>("Lista");
@@ -37,22 +36,20 @@ private slots:
 
         const auto* snap = frm.findChild<QLabel*>("Snap");
         const auto* notpic = frm.findChild<QLabel*>("Notpic");
-        int pictures = 0;
-        int missing = 0;
+        int pictures = 0, missing = 0;
         for (int row = 0; row < list->count(); ++row) {
             list->setCurrentRow(row);
             QCOMPARE(snap->pixmap().isNull(), notpic->isVisible());
             snap->pixmap().isNull() ? ++missing : ++pictures;
         }
-        QVERIFY(pictures > 0);
-        QVERIFY(missing > 0);
+        QVERIFY2(pictures > 0 && missing > 0,
+                 qPrintable(QStringLiteral("%1 with, %2 without").arg(pictures).arg(missing)));
 
         // The stand-in emulator records how it was started.
         QProcess emulator;
         emulator.setWorkingDirectory(copy);
         emulator.start(copy + "/torvak.exe", {"astrohop", "-res", "320", "240"});
-        QVERIFY(emulator.waitForFinished());
-        QCOMPARE(emulator.exitCode(), 0);
+        QVERIFY(emulator.waitForFinished() && emulator.exitCode() == 0);
         QCOMPARE(work.read("demo/torvak.log"), QByteArray("astrohop -res 320 240\n"));
     }
 };

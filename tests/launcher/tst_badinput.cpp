@@ -105,12 +105,10 @@ private slots:
         QCOMPARE(m_started.size(), 1);
         QCOMPARE(m_started.first().arguments.value(0), QStringLiteral("game"));
 
-        QWidget* options = openDialog(QStringLiteral("Option"), QStringLiteral("OptionFrm"));
-        QTest::mouseClick(options->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+        pressOk(QStringLiteral("Option"), QStringLiteral("OptionFrm"));
         const QByteArray settings = m_work->read(QStringLiteral("Gantrel.ini"));
         QCOMPARE(LineWriter::encode(PreferencesFile::lines(PreferencesFile::parse(settings))), settings);
-        QWidget* gameOptions = openDialog(QStringLiteral("InputOpt"), QStringLiteral("Inputfrm"));
-        QTest::mouseClick(gameOptions->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+        pressOk(QStringLiteral("InputOpt"), QStringLiteral("Inputfrm"));
         const QByteArray game = m_work->read(QStringLiteral("game.ini"));
         QCOMPARE(game.count("\r\n"), 15);
         QCOMPARE(LineWriter::encode(gameConfigLines(parseGameConfig(game))), game);
@@ -182,8 +180,7 @@ private slots:
         QVERIFY(openOn());
         const QStringList before = m_work->dir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
         QVERIFY(device.leaveRoom(0));
-        QPointer<QWidget> dialog = openDialog(row.at(0), row.at(1));
-        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+        const QPointer<QWidget> dialog = pressOk(row.at(0), row.at(1));
         QCOMPARE(spy.requests().size(), 1);
         QCOMPARE(spy.requests().first().caption, QStringLiteral("Gantrel Error"));
         QVERIFY2(spy.requests().first().text.startsWith(row.at(3)), qPrintable(spy.requests().first().text));
@@ -197,9 +194,7 @@ private slots:
         QTest::addColumn<QByteArray>("emulator");
         QTest::addColumn<QString>("message");
         QTest::newRow("exits at once") << QByteArray("#!/bin/sh\nexit 3\n") << QString();
-        QTest::newRow("not a program") << QByteArray("\x7f"
-                                                     "ELF")
-                                       << QStringLiteral("Torvak could not be started: ");
+        QTest::newRow("not a program") << QByteArray("\177ELF") << QStringLiteral("Torvak could not be started: ");
         QTest::newRow("removed after start-up")
             << QByteArray() << QStringLiteral("The file torvak.exe is no longer in");
     }
@@ -234,11 +229,14 @@ private:
         return m_work->layEmulator("game,Game\r\n" + catalogue) && m_work->makeFolder(QStringLiteral("game")) &&
                QDir::setCurrent(m_work->path()) && openWindow() && select(QStringLiteral("Game"));
     }
-    // Presses the main window's button; returns the dialog it opened.
-    QWidget* openDialog(const QString& button, const QString& dialog)
+    // Presses the main window's button, then OK on the dialog it opened; returns that dialog.
+    QPointer<QWidget> pressOk(const QString& button, const QString& dialog)
     {
         click(button);
-        return topLevel(dialog);
+        QPointer<QWidget> shown = topLevel(dialog);
+        if (shown)
+            QTest::mouseClick(shown->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+        return shown;
     }
 
     QList<Platform::ProcessRequest> m_started;

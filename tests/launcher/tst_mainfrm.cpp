@@ -128,37 +128,31 @@ private slots:
     void selectionShowsSnapshot()
     {
         QVERIFY(openWindow());
-        const auto* snap = control<QLabel>("Snap");
-        const auto* notpic = control<QLabel>("Notpic");
-        const auto* gio = control<QLineEdit>("gio");
-
+        // The set name, the picture's size (0x0 for none), and whether "no picture" shows.
+        const auto shown = [this] {
+            const QSize size = control<QLabel>("Snap")->pixmap().size();
+            const bool notpic = control<QLabel>("Notpic")->isVisible();
+            return QStringLiteral("%1 %2x%3%4")
+                .arg(control<QLineEdit>("gio")->text(), QString::number(size.width()), QString::number(size.height()),
+                     notpic ? " notpic" : "");
+        };
         QVERIFY(select("Zapper")); // the JPEG wins over the BMP
-        QCOMPARE(gio->text(), QStringLiteral("zapper"));
+        QCOMPARE(shown(), QStringLiteral("zapper 40x30"));
         QVERIFY(control<QPushButton>("Launch")->isEnabled() && control<QPushButton>("InputOpt")->isEnabled());
-        QVERIFY(!control<QLabel>("Banner")->isVisible() && !notpic->isVisible());
-        QCOMPARE(snap->pixmap().size(), QSize(40, 30));
-
+        QVERIFY(!control<QLabel>("Banner")->isVisible());
         QVERIFY(select("No Shot"));
-        QCOMPARE(gio->text(), QStringLiteral("nothing"));
-        QVERIFY(snap->pixmap().isNull() && notpic->isVisible());
-
+        QCOMPARE(shown(), QStringLiteral("nothing 0x0 notpic"));
         QTest::keyClick(m_list, Qt::Key_Up); // Corrupt Shot: the broken JPEG gives way to the GIF
-        QCOMPARE(gio->text(), QStringLiteral("corrupt"));
-        QCOMPARE(snap->pixmap().size(), QSize(1, 1));
-        QVERIFY(!notpic->isVisible());
-
+        QCOMPARE(shown(), QStringLiteral("corrupt 1x1"));
         QTest::keyClick(m_list, Qt::Key_Up); // Bubble Rider, zipped, PNG only
-        QCOMPARE(gio->text(), QStringLiteral("bubble"));
-        QCOMPARE(snap->pixmap().size(), QSize(70, 30));
-
+        QCOMPARE(shown(), QStringLiteral("bubble 70x30"));
         QVERIFY(select("pac X, the return")); // the set name's snapshot found in another letter case
-        QCOMPARE(gio->text(), QStringLiteral("pacx"));
-        QCOMPARE(snap->pixmap().size(), QSize(60, 30));
+        QCOMPARE(shown(), QStringLiteral("pacx 60x30"));
 
         // A snapshot that becomes unreadable counts as missing.
         QVERIFY(QFile::remove(m_work->filePath("snapshot/zapper.jpg")));
         QVERIFY(m_work->write("snapshot/zapper.bmp", "BM broken") && select("Zapper"));
-        QVERIFY(snap->pixmap().isNull() && notpic->isVisible());
+        QCOMPARE(shown(), QStringLiteral("zapper 0x0 notpic"));
     }
 
     void dialogsDisableMainWindow_data()

@@ -3,8 +3,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-WorkFolder::WorkFolder() = default;
-
 bool WorkFolder::write(const QString& relative, const QByteArray& content) const
 {
     const QString full = filePath(relative);
@@ -32,13 +30,10 @@ bool WorkFolder::layEmulator(const QByteArray& catalogue) const
 
 bool WorkFolder::layRecordingEmulator(const QByteArray& catalogue) const
 {
-    const QByteArray script = "#!/bin/sh\n"
-                              "{\n"
-                              "  for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done\n"
-                              "  printf -- '--\\n'\n"
+    // Written under another name and then renamed, so that launch.txt appears whole.
+    const QByteArray script = "#!/bin/sh\n{\n  for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done\n  printf -- '--\\n'\n"
                               "  find . -mindepth 2 -type f ! -path './roms/*' ! -path './.*' | LC_ALL=C sort\n"
-                              "} > launch.tmp\n"
-                              "mv launch.tmp launch.txt\n";
+                              "} > launch.tmp\nmv launch.tmp launch.txt\n";
     const QString emulator = filePath(QStringLiteral("torvak.exe"));
     return write(QStringLiteral("torvak.exe"), script) &&
            QFile::setPermissions(emulator,

@@ -9,7 +9,7 @@
 class WorkFolder final
 {
 public:
-    WorkFolder();
+    WorkFolder() = default;
 
     bool isValid() const { return m_dir.isValid(); }
     QString path() const { return m_dir.path(); }
