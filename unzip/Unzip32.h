@@ -83,6 +83,7 @@ constexpr int PK_PARAM = 10;  // bad parameters
 constexpr int PK_FIND = 11;   // no member matched the include names
 constexpr int PK_DISK = 50;   // disk full or a file or folder could not be written
 constexpr int PK_EOF = 51;    // unexpected end of the archive
+constexpr int IZ_CTRLC = 80;  // interrupted by the user
 constexpr int IZ_UNSUP = 81;  // unsupported compression or encryption method
 constexpr int IZ_BADPWD = 82; // missing or wrong password
 
@@ -101,5 +102,7 @@ void UzpVersion2(UzpVer2* version);
 
 // Progress of the running extraction, always on the calling thread: after every member
 // (done = members finished) and every few megabytes inside a large one. A null fn removes it.
-using UnzipProgressFn = void (*)(void* ctx, long long done, long long total);
+// A nonzero answer stops the extraction after the member being written: windll_unzip then
+// returns IZ_CTRLC.
+using UnzipProgressFn = int (*)(void* ctx, long long done, long long total);
 void windll_set_progress(UnzipProgressFn fn, void* ctx);

@@ -45,13 +45,13 @@ struct ProgressState
     UnzipProgress* window = nullptr;
 };
 
-void onProgress(void* context, long long done, long long total)
+int onProgress(void* context, long long done, long long total)
 {
     try {
         auto* state = static_cast<ProgressState*>(context);
         if (!state->window) {
             if (state->clock.elapsed() < progressDelay || !qobject_cast<QApplication*>(QCoreApplication::instance()))
-                return;
+                return 0;
             state->window = new UnzipProgress(state->archiveName);
             state->window->setProgress(done, total);
             state->window->show();
@@ -59,13 +59,14 @@ void onProgress(void* context, long long done, long long total)
             state->window->setProgress(done, total);
             // Thousands of small members would otherwise spend their time repainting.
             if (state->sinceRepaint.isValid() && state->sinceRepaint.elapsed() < RepaintMilliseconds)
-                return;
+                return 0;
         }
         state->sinceRepaint.start();
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     } catch (...) {
         // A window that cannot be shown must not stop the extraction.
     }
+    return 0;
 }
 
 // Bytes of a library buffer from index 0 up to `last` at most, ending before the first NUL.

@@ -54,10 +54,11 @@ void onList(unsigned long ucsize, unsigned long csize, unsigned cfactor, unsigne
                                           cfactor, yr, mo, dy, hh, mm, methbuf, crc, int(fCrypt)));
 }
 
-void onProgress(void* ctx, long long done, long long total)
+int onProgress(void* ctx, long long done, long long total)
 {
     heard.progressOnOtherThread |= QThread::currentThread() != static_cast<QThread*>(ctx);
     heard.progress.append({done, total});
+    return 0;
 }
 
 // Extracts `zip` into the folder "game", replacing files and keeping stored folders unless `flags` say otherwise;

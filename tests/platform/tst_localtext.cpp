@@ -1,0 +1,71 @@
+#include "LocalText.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+using Platform::decodeLocal;
+using Platform::encodeLocal;
+
+namespace {
+
+// The text that stands for bytes that are not UTF-8.
+QString escaped(std::initializer_list<int> bytes)
+{
+    QString text;
+    for (const int byte : bytes)
+        text.append(QChar(0xDC00 + byte));
+    return text;
+}
+
+} // namespace
+
+class tst_LocalText : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void decodes_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("ascii") << QByteArray("roms.txt") << QStringLiteral("roms.txt");
+        QTest::newRow("utf-8") << QByteArray("caf\xC3\xA9") << QStringLiteral("caf\u00E9");
+        QTest::newRow("byte-order mark kept") << QByteArray("\xEF\xBB\xBFx") << QStringLiteral("\uFEFFx");
+        QTest::newRow("four bytes") << QByteArray("\xF0\x9F\x8E\xAE") << QString::fromUtf8("\xF0\x9F\x8E\xAE");
+        QTest::newRow("latin-1 byte") << QByteArray("caf\xE9") << QStringLiteral("caf") + escaped({0xE9});
+        QTest::newRow("cut sequence") << QByteArray("a\xC3") << QStringLiteral("a") + escaped({0xC3});
+        QTest::newRow("overlong") << QByteArray("\xC0\xAF") << escaped({0xC0, 0xAF});
+        QTest::newRow("surrogate bytes") << QByteArray("\xED\xB3\xA9") << escaped({0xED, 0xB3, 0xA9});
+        QTest::newRow("past U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << escaped({0xF4, 0x90, 0x80, 0x80});
+        QTest::newRow("nul") << QByteArray("a\0b", 3) << QString::fromUtf8("a\0b", 3);
+    }
+
+    void decodes()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(decodeLocal(bytes), text);
+        QCOMPARE(encodeLocal(text), bytes);
+    }
+
+    void everyByteStringComesBack()
+    {
+        QRandomGenerator random(7);
+        for (int round = 0; round < 2000; ++round) {
+            QByteArray bytes(static_cast<qsizetype>(random.bounded(12)), '\0');
+            for (char& byte : bytes)
+                byte = static_cast<char>(random.bounded(256));
+            QCOMPARE(encodeLocal(decodeLocal(bytes)), bytes);
+        }
+    }
+
+    void loneSurrogatesOfTypedText()
+    {
+        // Only U+DC80 to U+DCFF stand for bytes; any other lone surrogate is written as U+FFFD.
+        QCOMPARE(encodeLocal(QString(QChar(0xD800)) + QLatin1Char('x')), QByteArray("\xEF\xBF\xBDx"));
+        QCOMPARE(encodeLocal(QString(QChar(0xDC7F))), QByteArray("\xEF\xBF\xBD"));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_LocalText)
+#include "tst_localtext.moc"
