@@ -20,6 +20,7 @@ QString UnzipMessages;
 QString UnzipListing;
 QString UnzipNewLine;
 qint32 UnzipListCount = 0;
+int UnzipStatus = 0;
 
 namespace {
 
@@ -158,6 +159,7 @@ void UnzipArchive(const QString& zipPath, const QString& extractDir, qint16 prom
                                     &UnzipCallbacks);
     windll_set_progress(nullptr, nullptr);
     delete progress.window;
+    UnzipStatus = status;
 
     if (status != 0)
         Platform::messageBox(QString::number(status), Platform::appTitle(), Platform::MessageButtons::Ok,

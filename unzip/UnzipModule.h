@@ -18,6 +18,8 @@ extern QString UnzipMessages; // every message of the library since the last res
 extern QString UnzipListing;  // header and lines of the member listing
 extern QString UnzipNewLine;  // ends every listing line
 extern qint32 UnzipListCount; // listing lines since the last reset
+// The status of the last UnzipArchive call, for the launcher: IZ_CTRLC when the user cancelled it.
+extern int UnzipStatus;
 
 // Extracts (or, with `list` 1, lists) the archive into `extractDir`. A nonzero status of the
 // library is shown in a box holding only the number; nothing is returned.
