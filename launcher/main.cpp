@@ -102,8 +102,9 @@ int main(int argc, char* argv[])
     // whole run: every name the program uses is relative to it.
     QString folderError;
     if (folders.size() == 1 && ::chdir(Platform::encodeLocal(folders.front()).constData()) != 0) {
+        const int error = errno;
         folderError = QStringLiteral("The folder %1 could not be opened: %2")
-                          .arg(folders.front(), Platform::decodeLocal(std::strerror(errno)));
+                          .arg(folders.front(), Platform::decodeLocal(std::strerror(error)));
         print(stderr, QStringLiteral("gantrel: %1\n").arg(folderError));
     }
 

