@@ -27,7 +27,8 @@ version=$("$prefix/bin/gantrel" --version) || fail "bin/gantrel --version failed
 
 # The desktop entry and the metadata are paired by name: <id>.desktop and <id>.metainfo.xml.
 set -- "$prefix"/share/applications/*.desktop
-[ $# -eq 1 ] && [ -f "$1" ] || fail "not exactly one desktop entry in share/applications"
+[ $# -eq 1 ] || fail "more than one desktop entry in share/applications"
+[ -f "$1" ] || fail "no desktop entry in share/applications"
 desktop=$1
 id=$(basename "$desktop" .desktop)
 grep -qx 'Exec=gantrel %f' "$desktop" || fail "the desktop entry does not run gantrel with a folder"
@@ -49,7 +50,9 @@ grep -qF "<release version=\"${version#Gantrel }\"" "$metainfo" || fail "the met
 
 manual="$prefix/share/man/man6/gantrel.6"
 [ -f "$manual" ] || fail "no manual page share/man/man6/gantrel.6"
-groff -man -Tutf8 -ww -z "$manual" >"$prefix.log" 2>&1 && [ ! -s "$prefix.log" ] ||
-    { cat "$prefix.log" >&2; fail "groff warns about the manual page"; }
+if ! groff -man -Tutf8 -ww -z "$manual" >"$prefix.log" 2>&1 || [ -s "$prefix.log" ]; then
+    cat "$prefix.log" >&2
+    fail "groff warns about the manual page"
+fi
 grep -qF "\"$version\"" "$manual" || fail "the manual page is not that of $version"
 echo PASS

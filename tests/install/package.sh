@@ -19,7 +19,8 @@ done
 
 cpack --config "$build/CPackConfig.cmake" -G DEB -B "$out" >"$out/cpack.log" 2>&1 || { cat "$out/cpack.log" >&2; fail "cpack failed"; }
 set -- "$out"/gantrel_*.deb
-[ $# -eq 1 ] && [ -f "$1" ] || fail "cpack made no gantrel_*.deb"
+[ $# -eq 1 ] || fail "cpack made more than one gantrel_*.deb"
+[ -f "$1" ] || fail "cpack made no gantrel_*.deb"
 deb=$1
 
 field() { dpkg-deb --field "$deb" "$1"; }
