@@ -1,7 +1,8 @@
 #!/bin/sh
 # The emulator's folder given as the argument, from another current folder, in a real X server: a
 # zipped game is extracted, launched and cleaned up in that folder and nothing lands where the
-# program was started; a folder that does not exist gives the error box and status 1.
+# program was started; a folder that does not exist or cannot be entered gives the error box and
+# status 1.
 #
 # Usage: folder-argument.sh <gantrel executable> <demo folder>
 # Exits with 77 (skipped) when Xvfb or xdotool is missing.
@@ -48,15 +49,22 @@ press_exit
 ended_with 0
 [ -z "$(ls -A "$work/elsewhere")" ] || fail "files appeared in the folder the program was started in: $(ls -A "$work/elsewhere")"
 
-# A folder that does not exist: the box, closed with Enter, then status 1.
-missing="$work/no such folder"
-"$program" "$missing" >"$work/gantrel.out" 2>&1 &
-app_pid=$!
-await_window "Gantrel Error"
-box=$win
+# refused <command...> <folder>: the error box comes, Enter closes it, the program ends with status 1
+# and its message names the folder.
+refused() {
+    for folder; do :; done
+    "$@" >"$work/gantrel.out" 2>&1 &
+    app_pid=$!
+    await_window "Gantrel Error"
+    box=$win
+    until_ok 10 "the error box to take the keyboard" has_focus
+    xdotool key Return
+    ended_with 1
+    grep -qF "$folder" "$work/gantrel.out" || fail "the message does not name the folder $folder"
+}
 has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$(printf '%d' "$box")" ]; }
-until_ok 10 "the error box to take the keyboard" has_focus
-xdotool key Return
-ended_with 1
-grep -qF "$missing" "$work/gantrel.out" || fail "the message does not name the folder"
+refused "$program" "$work/no such folder"
+# The demo copy exists, but another user cannot enter this test's private folder.
+chmod 700 "$work"
+refused setpriv --reuid=nobody --regid=nogroup --clear-groups "$program" "$run"
 echo PASS
