@@ -60,10 +60,11 @@ refused() {
     until_ok 10 "the error box to take the keyboard" has_focus
     xdotool key Return
     ended_with 1
-    grep -qF "$folder" "$work/gantrel.out" || fail "the message does not name the folder $folder"
+    LC_ALL=C grep -qF "$folder" "$work/gantrel.out" || fail "the message does not name the folder $folder"
 }
 has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$(printf '%d' "$box")" ]; }
-refused "$program" "$work/no such folder"
+# A name that is not UTF-8 must come back byte for byte.
+refused "$program" "$work/no such f$(printf '\351')lder"
 # The demo copy exists, but another user cannot enter this test's private folder.
 chmod 700 "$work"
 refused setpriv --reuid=nobody --regid=nogroup --clear-groups "$program" "$run"
