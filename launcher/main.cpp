@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QSessionManager>
 #include <QString>
 #include <QStringList>
 
@@ -112,6 +113,10 @@ int main(int argc, char* argv[])
     // take a folder of that name after "--" for themselves.
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
+    // A desktop session would start the program again at the next login with Qt's "-session"
+    // option, which the command line refuses, and without its folder: it is not restarted.
+    QObject::connect(&app, &QGuiApplication::saveStateRequest,
+                     [](QSessionManager& manager) { manager.setRestartHint(QSessionManager::RestartNever); });
     if (!folderError.isEmpty()) {
         Platform::messageBox(folderError, errorCaption);
         return folderFailed;
