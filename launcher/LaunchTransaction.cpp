@@ -211,6 +211,18 @@ bool LaunchTransaction::currentFolderIsWorkFolder() const
            current.st_dev == work.st_dev && current.st_ino == work.st_ino;
 }
 
+bool LaunchTransaction::inWorkFolder(const QByteArray& target) const
+{
+    // A launch extracts into a folder of the working folder, never anywhere else.
+    const QByteArray leaf = leafOf(target);
+    const QByteArray parent = parentOf(target);
+    struct stat folder = {};
+    struct stat work = {};
+    return !leaf.isEmpty() && leaf != "." && leaf != ".." && m_workFd >= 0 &&
+           ::stat(parent.isEmpty() ? "/" : parent.constData(), &folder) == 0 && ::fstat(m_workFd, &work) == 0 &&
+           folder.st_dev == work.st_dev && folder.st_ino == work.st_ino;
+}
+
 LaunchTransaction::Lock LaunchTransaction::lock()
 {
     // The lock is named relative to the current folder when that is the working folder, so that
@@ -325,7 +337,7 @@ Result<int> LaunchTransaction::extract(const QList<Extraction>& steps, const Ext
         archives.append(Platform::encodeLocal(step.archive));
     const QByteArray target = Platform::encodeLocal(steps.first().target);
     const Unzip::ExtractionPlan plan = Unzip::planExtractions(archives, target, launchOptions());
-    if (plan.targetFolder.isEmpty()) {
+    if (!inWorkFolder(plan.targetFolder)) {
         return Result<int>{plan.status,
                            QStringLiteral("The extraction into %1 could not be planned.").arg(text(target))};
     }
@@ -409,7 +421,7 @@ Result<> LaunchTransaction::cleanUp()
     }
     const std::optional<LaunchRecord> parsed = LaunchRecord::parse(bytes);
     const QString recordPath = text(m_workDir + '/' + recordName);
-    if (!parsed) {
+    if (!parsed || !inWorkFolder(parsed->target)) {
         return Result<>::failure(
             QStringLiteral("The record of the last launch, %1, cannot be read; it is left as it is.").arg(recordPath));
     }

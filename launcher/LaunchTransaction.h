@@ -75,6 +75,7 @@ public:
 
 private:
     bool currentFolderIsWorkFolder() const;
+    bool inWorkFolder(const QByteArray& target) const;
     Result<> writeRecord(const LaunchRecord& record);
     QList<LaunchRecord::MovedAside> hiddenNames(const QByteArray& target, const QList<QByteArray>& paths,
                                                 const QList<QByteArray>& planned) const;
