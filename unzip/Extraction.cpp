@@ -490,6 +490,8 @@ PlanFolder* Extraction::folderFor(const QList<QByteArray>& parts, qsizetype coun
             fail(PK_DISK);
             return nullptr;
         }
+        if (!entry && m_options.nfflag)
+            return nullptr; // freshening makes nothing new, not even a folder
         const QByteArray name = entry ? entry->name : part;
         std::unique_ptr<PlanFolder>& child = folder->children[name];
         if (!child) {

@@ -23,6 +23,7 @@ struct Heard
     QByteArray password;       // null: no password is given
     QStringList listed;
     QList<QList<long long>> progress;
+    int stopAfter = -1; // progress reports answered 0 before the one that asks to stop
     bool progressOnOtherThread = false;
     USERFUNCTIONS totals = {};
 };
@@ -60,7 +61,7 @@ int onProgress(void* ctx, long long done, long long total)
 {
     heard.progressOnOtherThread |= QThread::currentThread() != static_cast<QThread*>(ctx);
     heard.progress.append({done, total});
-    return 0;
+    return heard.stopAfter >= 0 && heard.progress.size() > heard.stopAfter ? 1 : 0;
 }
 
 // Extracts `zip` into the folder "game", replacing files and keeping stored folders unless `flags` say otherwise;
@@ -296,6 +297,100 @@ private slots:
         planned.sort();
         QCOMPARE(made, planned);
         QCOMPARE(tree("outside"), outside);
+    }
+
+    void optionsTheLauncherNeverSets_data()
+    {
+        // The archive holds a.rom, b.rom and c.rom of 1998 and "my game/a b.rom"; game/a.rom is from 1990 and
+        // game/b.rom from 2005 when the call starts. Then the files afterwards, and what is printed.
+        QTest::addColumn<Flags>("flags");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QByteArray>("printed");
+        QTest::newRow("only newer") << Flags{{&DCL::ExtractOnlyNewer, 1}}
+                                    << QStringList{"a.rom new", "b.rom old", "c.rom new", "my game/a b.rom new"}
+                                    << QByteArray("extracting: a.rom\n");
+        QTest::newRow("freshen") << Flags{{&DCL::nfflag, 1}} << QStringList{"a.rom new", "b.rom old"}
+                                 << QByteArray("extracting: a.rom\n");
+        QTest::newRow("space to underscore")
+            << Flags{{&DCL::SpaceToUnderscore, 1}}
+            << QStringList{"a.rom new", "b.rom new", "c.rom new", "my_game/a_b.rom new"}
+            << QByteArray("my_game/a_b.rom");
+        QTest::newRow("quiet: warnings and errors only")
+            << Flags{{&DCL::fQuiet, 1}} << QStringList{"a.rom new", "b.rom new", "c.rom new", "my game/a b.rom new"}
+            << QByteArray("skipped \"../up.rom\"");
+        QTest::newRow("quiet: nothing") << Flags{{&DCL::fQuiet, 2}}
+                                        << QStringList{"a.rom new", "b.rom new", "c.rom new", "my game/a b.rom new"}
+                                        << QByteArray();
+    }
+
+    void optionsTheLauncherNeverSets()
+    {
+        QFETCH(Flags, flags);
+        QFETCH(QByteArray, printed);
+        QVERIFY(writeArchive("o.zip", {{"a.rom", "new", 0, gameTime},
+                                       {"b.rom", "new", 0, gameTime},
+                                       {"c.rom", "new", 0, gameTime},
+                                       {"my game/a b.rom", "new", 0, gameTime},
+                                       {"../up.rom", "up"}}));
+        QVERIFY(m_work->write("game/a.rom", "old") && m_work->write("game/b.rom", "old"));
+        for (const auto& [name, year] : {std::pair{"game/a.rom", 1990}, std::pair{"game/b.rom", 2005}}) {
+            QFile file(name);
+            QVERIFY(file.open(QIODevice::ReadWrite) &&
+                    file.setFileTime(QDateTime(QDate(year, 1, 1), QTime(0, 0)), QFileDevice::FileModificationTime));
+        }
+        QCOMPARE(unzip("o.zip", flags).left(2), "1:");
+        QStringList files;
+        const QMap<QString, QByteArray> entries = tree("game");
+        for (auto it = entries.begin(); it != entries.end(); ++it) {
+            if (it.value() != "/")
+                files.append(it.key() + ' ' + it.value());
+        }
+        QTEST(files, "files");
+        if (printed.isEmpty())
+            QCOMPARE(heard.printed, QByteArray());
+        else
+            QVERIFY2(heard.printed.contains(printed), heard.printed.constData());
+        if (flags.first().first == &DCL::fQuiet)
+            QVERIFY2(!heard.printed.contains("inflating"), heard.printed.constData());
+    }
+
+    // Members too deep for the file system are skipped without recursion, and a tree is the same on every run.
+    void deepMembersAndTheSameTreeEveryTime()
+    {
+        const QByteArray sixtyFour = QByteArray("d/").repeated(64);
+        QVERIFY(writeArchive("deep.zip", {{QString(QByteArray("a/").repeated(32000) + "f"), "x"},
+                                          {QString(sixtyFour + "d/f"), "x"},
+                                          {QString(sixtyFour + "deep.rom"), "kept"},
+                                          {"a", "a file"},
+                                          {"a/b", "in a folder"}}));
+        QCOMPARE(QFileInfo("deep.zip").size() < 200 * 1024, true);
+        const QString first = unzip("deep.zip");
+        QVERIFY(first.startsWith("50: a d/"));
+        QCOMPARE(heard.printed.count("more than 64 folders deep"), 2);
+        QCOMPARE(m_work->read("game/" + sixtyFour + "deep.rom"), "kept");
+        for (int run = 0; run < 20; ++run) {
+            QVERIFY(QDir("game").removeRecursively());
+            QCOMPARE(unzip("deep.zip"), first);
+        }
+    }
+
+    // A nonzero answer to a progress report stops the extraction after the member being written, also while
+    // members are still being planned.
+    void cancelStopsAfterTheMember()
+    {
+        QVERIFY(writeArchive("c.zip", {{"one.rom", romBytes(9 * 1024 * 1024, 1)}, {"two.rom", "2"}, {"three.rom"}}));
+        heard.stopAfter = 0;
+        QCOMPARE(unzip("c.zip"), "80: one.rom");
+        QCOMPARE(m_work->read("game/one.rom"), romBytes(9 * 1024 * 1024, 1));
+
+        QList<ArchiveMember> many;
+        for (int i = 0; i < 5000; ++i)
+            many.append({"m" + QString::number(i), {}, Stored});
+        QVERIFY(writeArchive("many.zip", many) && QDir("game").removeRecursively());
+        heard = Heard();
+        heard.stopAfter = 0;
+        QCOMPARE(unzip("many.zip"), "80: ");
+        QCOMPARE(heard.progress, (QList<QList<long long>>{{0, 5000}}));
     }
 
     void existingFiles_data()
