@@ -70,14 +70,18 @@ FoundPath findPath(const QByteArray& given, bool wantFolder)
             continue;
         }
         QByteArray name = part;
-        if (found.exists) {
+        const bool wanted = i < last || wantFolder;
+        // The exact name wins: a folder that may hold thousands of archives is read only when it is missing.
+        struct stat info = {};
+        const bool exact =
+            found.exists && ::stat(joined(found.path, part).constData(), &info) == 0 && S_ISDIR(info.st_mode) == wanted;
+        if (found.exists && !exact) {
             FolderIndex index;
             UniqueFd folder(::open(found.path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
             const IndexEntry* entry =
-                folder.valid() && index.list(folder.get(), true) ? index.find(part, i < last || wantFolder) : nullptr;
-            const bool isFolder = entry && entry->kind == EntryKind::Folder;
-            if (entry && isFolder == (i < last || wantFolder))
-                name = entry->name;
+                folder.valid() && index.list(folder.get(), true) ? index.find(part, wanted) : nullptr;
+            if (entry && (entry->kind == EntryKind::Folder) == wanted)
+                name = entry->bytes();
             else
                 found.exists = false;
         }
@@ -439,30 +443,33 @@ void Extraction::planMember(zip_uint64_t index, quint32 ordinal)
 
     Step step;
     step.folder = folder;
+    step.file = true;
     step.index = index;
     step.ordinal = ordinal;
-    step.password = password;
+    step.password = static_cast<qint16>(password);
     step.ask = replace == Replace::Ask;
     if (existing && !existing->planned && m_target->moveAside) {
-        record(PlannedChange::Kind::MoveAside, folder, existing->name);
-        folder->index.remove(existing->name);
+        record(PlannedChange::Kind::MoveAside, folder, existing->bytes());
+        folder->index.remove(existing->bytes());
         existing = nullptr;
     }
+    const auto stepNumber = static_cast<quint32>(m_steps.size());
     if (existing) {
         // Written beside it first, so that a member that fails leaves the file it replaces whole.
-        step.name = existing->name;
-        const QByteArray temporary = temporaryName(folder, step.name);
+        const QByteArray name = existing->bytes();
+        if (name != fileName)
+            m_names.insert(stepNumber, name);
+        const QByteArray temporary = temporaryName(folder, name);
         record(PlannedChange::Kind::Temporary, folder, temporary);
-        m_temporaries.insert(static_cast<quint32>(m_steps.size()), temporary);
-        folder->index.add(step.name, EntryKind::File, existing->planned, stat.mtime);
+        m_temporaries.insert(stepNumber, temporary);
+        folder->index.add(name, EntryKind::File, existing->planned, stat.mtime);
     } else {
-        step.name = fileName;
         record(PlannedChange::Kind::File, folder, fileName);
         // Known from now on, so that a later member of the same name replaces this one.
         folder->index.add(fileName, EntryKind::File, true, stat.mtime);
     }
     if (!m_planOnly)
-        m_steps.push_back(std::move(step));
+        m_steps.push_back(step);
 }
 
 // The folder that holds parts[0..count), planned where missing; null (with the status set) when the
@@ -485,14 +492,14 @@ PlanFolder* Extraction::folderFor(const QList<QByteArray>& parts, qsizetype coun
         }
         if (entry && entry->kind != EntryKind::Folder) {
             print(QStringLiteral("error:  cannot create folder %1\n        a file of that name is in the way\n")
-                      .arg(Platform::decodeLocal(relativePath(folder, entry->name))),
+                      .arg(Platform::decodeLocal(relativePath(folder, entry->bytes()))),
                   1);
             fail(PK_DISK);
             return nullptr;
         }
         if (!entry && m_options.nfflag)
             return nullptr; // freshening makes nothing new, not even a folder
-        const QByteArray name = entry ? entry->name : part;
+        const QByteArray name = entry ? entry->bytes() : part;
         std::unique_ptr<PlanFolder>& child = folder->children[name];
         if (!child) {
             child = std::make_unique<PlanFolder>();
@@ -546,7 +553,7 @@ Extraction::Replace Extraction::mayReplace(PlanFolder* folder, const IndexEntry&
         if (!existing.planned) {
             struct stat info = {};
             const int fd = openFolder(folder);
-            onDisk = fd >= 0 && ::fstatat(fd, existing.name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0
+            onDisk = fd >= 0 && ::fstatat(fd, existing.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0
                          ? qint64(info.st_mtime)
                          : qint64(0);
         }
@@ -658,7 +665,7 @@ void Extraction::writeAll()
     for (std::size_t i = 0; i < m_steps.size() && !m_aborted && !m_cancelled; ++i) {
         const Step& step = m_steps[i];
         PlanFolder* folder = step.folder;
-        if (step.name.isEmpty()) {
+        if (!step.file) {
             const int parentFd = openFolder(folder->parent);
             const QString shown = Platform::decodeLocal(relativePath(folder->parent, folder->name));
             if (parentFd < 0 || ::mkdirat(parentFd, folder->name.constData(), 0777) != 0) {
@@ -675,18 +682,23 @@ void Extraction::writeAll()
             continue;
         }
 
-        const QString shown = Platform::decodeLocal(relativePath(folder, step.name));
+        zip_stat_t stat;
+        if (zip_stat_index(m_archive.get(), step.index, 0, &stat) != 0 || !stat.name)
+            continue;
+        const auto stepNumber = static_cast<quint32>(i);
+        const QByteArray name = m_names.contains(stepNumber)
+                                    ? m_names.value(stepNumber)
+                                    : splitMemberName(stat.name, m_options.SpaceToUnderscore != 0).parts.last();
+        const QString shown = Platform::decodeLocal(relativePath(folder, name));
         const int fd = openFolder(folder);
         if (fd < 0) {
             print(QStringLiteral("error:  cannot create %1\n        its folder cannot be opened\n").arg(shown), 1);
             fail(PK_DISK);
         } else {
-            zip_stat_t stat;
-            zip_stat_index(m_archive.get(), step.index, 0, &stat);
             WriteJob job;
             job.index = step.index;
-            job.name = step.name;
-            job.temporary = m_temporaries.value(static_cast<quint32>(i));
+            job.name = name;
+            job.temporary = m_temporaries.value(stepNumber);
             job.encrypted = step.password >= 0;
             if (job.encrypted)
                 job.password = m_passwords.at(step.password);

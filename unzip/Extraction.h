@@ -12,7 +12,7 @@
 #include <QStringList>
 
 #include <memory>
-#include <unordered_map>
+#include <map>
 #include <vector>
 
 #include <zip.h>
@@ -30,7 +30,7 @@ struct PlanFolder
     bool made = false;   // exists now; a planned folder is made when the extraction reaches it
     bool failed = false; // could not be made or read: the members below it fail at once
     FolderIndex index;
-    std::unordered_map<QByteArray, std::unique_ptr<PlanFolder>, ByteArrayHash> children; // by name on disk
+    std::map<QByteArray, std::unique_ptr<PlanFolder>> children; // by name on disk
 };
 
 // The target folder and everything planned into it, kept across the archives of one plan.
@@ -74,14 +74,16 @@ public:
 
 private:
     // One thing to do on disk, in plan order.
+    // Small, as there is one for every member: the file's name is the last name of the member's
+    // path unless m_names says otherwise.
     struct Step
     {
         PlanFolder* folder = nullptr; // the folder to make, or the one the file goes into
-        QByteArray name;              // the file's name in the folder; empty for a folder to make
         zip_uint64_t index = 0;
         quint32 ordinal = 0; // the members finished once this one is
-        qint32 password = -1;
-        bool ask = false; // the replace query decides whether the file is replaced
+        qint16 password = -1;
+        bool file = false; // a member to write; otherwise `folder` is to be made
+        bool ask = false;  // the replace query decides whether the file is replaced
     };
     enum class Replace { No, Yes, Ask };
 
@@ -122,6 +124,7 @@ private:
     std::unique_ptr<PlanTarget> m_ownTarget;
     std::vector<Step> m_steps;
     QHash<quint32, QByteArray> m_temporaries; // by step: the file written before it replaces the step's file
+    QHash<quint32, QByteArray> m_names;       // by step: the file's name, when another spelling is on disk
     QList<QByteArray> m_passwords;
     bool m_skipExisting = false; // "none" was answered to a replace query
     bool m_replaceAll = false;

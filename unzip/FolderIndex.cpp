@@ -4,57 +4,87 @@
 #include "MemberNames.h"
 
 #include <cstring>
+#include <string_view>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 
 namespace Unzip {
 
+namespace {
+
+bool isAscii(const std::string& name)
+{
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+IndexEntry probe(const QByteArray& name)
+{
+    return IndexEntry{name.toStdString()};
+}
+
+} // namespace
+
+std::size_t FolderIndex::FoldedHash::operator()(const IndexEntry& entry) const
+{
+    // Of the folded name, so that names equal by their folding meet whatever their bytes.
+    const QByteArray folded = isAscii(entry.name) ? QByteArray() : foldName(entry.bytes());
+    const std::string_view name = folded.isNull() ? std::string_view(entry.name)
+                                                  : std::string_view(folded.constData(), std::size_t(folded.size()));
+    std::size_t hash = 14695981039346656037ull;
+    for (const char c : name)
+        hash = (hash ^ static_cast<unsigned char>(lower(c))) * 1099511628211ull;
+    return hash;
+}
+
+bool FolderIndex::FoldedEqual::operator()(const IndexEntry& a, const IndexEntry& b) const
+{
+    if (isAscii(a.name) && isAscii(b.name)) {
+        if (a.name.size() != b.name.size())
+            return false;
+        for (std::size_t i = 0; i < a.name.size(); ++i) {
+            if (lower(a.name[i]) != lower(b.name[i]))
+                return false;
+        }
+        return true;
+    }
+    return foldName(a.bytes()) == foldName(b.bytes());
+}
+
 void FolderIndex::add(const QByteArray& name, EntryKind kind, bool planned, qint64 mtime)
 {
-    const QByteArray key = foldName(name);
-    auto it = m_slots.find(key);
-    if (it == m_slots.end()) {
-        m_slots.emplace(key, Slot{IndexEntry{name, kind, planned, mtime}, nullptr});
-        return;
-    }
-    Slot& slot = it->second;
-    if (slot.first.name == name) {
-        slot.first = IndexEntry{name, kind, planned, mtime};
-        return;
-    }
-    if (!slot.more)
-        slot.more = std::make_unique<std::vector<IndexEntry>>();
-    for (IndexEntry& entry : *slot.more) {
-        if (entry.name == name) {
-            entry = IndexEntry{name, kind, planned, mtime};
+    IndexEntry entry = probe(name);
+    const auto [first, last] = m_entries.equal_range(entry);
+    for (auto it = first; it != last; ++it) {
+        if (it->name == entry.name) {
+            it->kind = kind;
+            it->planned = planned;
+            it->mtime = mtime;
             return;
         }
     }
-    slot.more->push_back(IndexEntry{name, kind, planned, mtime});
+    entry.kind = kind;
+    entry.planned = planned;
+    entry.mtime = mtime;
+    m_entries.insert(std::move(entry));
 }
 
 void FolderIndex::remove(const QByteArray& name)
 {
-    const auto it = m_slots.find(foldName(name));
-    if (it == m_slots.end())
-        return;
-    Slot& slot = it->second;
-    std::vector<IndexEntry>* more = slot.more.get();
-    if (slot.first.name == name) {
-        if (!more || more->empty()) {
-            m_slots.erase(it);
-            return;
-        }
-        slot.first = more->back();
-        more->pop_back();
-        return;
-    }
-    if (!more)
-        return;
-    for (auto entry = more->begin(); entry != more->end(); ++entry) {
-        if (entry->name == name) {
-            more->erase(entry);
+    const IndexEntry entry = probe(name);
+    const auto [first, last] = m_entries.equal_range(entry);
+    for (auto it = first; it != last; ++it) {
+        if (it->name == entry.name) {
+            m_entries.erase(it);
             return;
         }
     }
@@ -62,24 +92,18 @@ void FolderIndex::remove(const QByteArray& name)
 
 const IndexEntry* FolderIndex::find(const QByteArray& name, bool wantFolder) const
 {
-    const auto it = m_slots.find(foldName(name));
-    if (it == m_slots.end())
-        return nullptr;
-    const Slot& slot = it->second;
+    const IndexEntry wanted = probe(name);
+    const auto [first, last] = m_entries.equal_range(wanted);
     const IndexEntry* exact = nullptr;
     const IndexEntry* bestWanted = nullptr;
     const IndexEntry* bestOther = nullptr;
-    const auto consider = [&](const IndexEntry& entry) {
-        if (entry.name == name)
+    for (auto it = first; it != last; ++it) {
+        const IndexEntry& entry = *it;
+        if (entry.name == wanted.name)
             exact = &entry;
         const IndexEntry*& best = (entry.kind == EntryKind::Folder) == wantFolder ? bestWanted : bestOther;
         if (!best || entry.name < best->name)
             best = &entry;
-    };
-    consider(slot.first);
-    if (slot.more) {
-        for (const IndexEntry& entry : *slot.more)
-            consider(entry);
     }
     if (exact && (exact->kind == EntryKind::Folder) == wantFolder)
         return exact;
@@ -90,7 +114,7 @@ const IndexEntry* FolderIndex::find(const QByteArray& name, bool wantFolder) con
 
 bool FolderIndex::containsAnyCase(const QByteArray& name) const
 {
-    return m_slots.count(foldName(name)) > 0;
+    return m_entries.count(probe(name)) > 0;
 }
 
 bool FolderIndex::list(int fd, bool followLinks)

@@ -1,30 +1,24 @@
 #pragma once
 
 #include <QByteArray>
-#include <QHash>
 
-#include <unordered_map>
-
-#include <memory>
-#include <vector>
+#include <string>
+#include <unordered_set>
 
 namespace Unzip {
 
 // What stands at a name in a folder. Links are never followed inside the target folder, so they
 // are a kind of their own: a member may replace one, but never writes through one.
-struct ByteArrayHash
-{
-    std::size_t operator()(const QByteArray& bytes) const { return qHash(bytes); }
-};
-
 enum class EntryKind : unsigned char { File, Folder, Link };
 
 struct IndexEntry
 {
-    QByteArray name; // as it stands on disk
-    EntryKind kind = EntryKind::File;
-    bool planned = false; // made by the extraction, not found on disk
-    qint64 mtime = 0;     // of a planned file: the time its member gives it
+    std::string name; // as it stands on disk (short names need no allocation of their own)
+    mutable EntryKind kind = EntryKind::File;
+    mutable bool planned = false; // made by the extraction, not found on disk
+    mutable qint64 mtime = 0;     // of a planned file: the time its member gives it
+
+    QByteArray bytes() const { return QByteArray(name.data(), static_cast<qsizetype>(name.size())); }
 };
 
 // The names of one folder, found without regard to case. Of the entries whose names match, the
@@ -44,12 +38,16 @@ public:
     bool list(int fd, bool followLinks);
 
 private:
-    struct Slot
+    // Names meet by their case folding; a folder of a million files costs one small node each.
+    struct FoldedHash
     {
-        IndexEntry first;
-        std::unique_ptr<std::vector<IndexEntry>> more; // further names of the same folded key: rare
+        std::size_t operator()(const IndexEntry& entry) const;
     };
-    std::unordered_map<QByteArray, Slot, ByteArrayHash> m_slots; // by folded name
+    struct FoldedEqual
+    {
+        bool operator()(const IndexEntry& a, const IndexEntry& b) const;
+    };
+    std::unordered_multiset<IndexEntry, FoldedHash, FoldedEqual> m_entries;
 };
 
 } // namespace Unzip
