@@ -101,6 +101,38 @@ private slots:
         QVERIFY(!LaunchRecord::parse(record.serialize()));
     }
 
+    // Extraction runs only with the working folder as the current folder, since the extraction
+    // layer resolves its paths against it; a cancelled launch stops at once and keeps its record
+    // for the clean-up.
+    void refusedAndCancelled()
+    {
+        WorkFolder work;
+        QVERIFY(work.write("sf2t/t.rom", "user's t") && work.makeFolder("roms") &&
+                writeArchive(work.filePath("roms/sf2ce.zip"), {{"t.rom", "ce's t"}}) &&
+                writeArchive(work.filePath("roms/sf2t.zip"), {{"t.rom", "t"}}));
+        LaunchTransaction launch(QFile::encodeName(work.path()));
+        QStringList extracted;
+        const auto cancel = [&](const QByteArray& archive, const QByteArray&) {
+            extracted.append(QString::fromLocal8Bit(archive));
+            return IZ_CTRLC;
+        };
+        QVERIFY(QDir::setCurrent(QDir::tempPath()));
+        const Result<int> elsewhere = launch.extract(LaunchPlan::extractions("sf2ce"), cancel);
+        QVERIFY2(elsewhere.error.contains("the current folder is no longer the folder"), qPrintable(elsewhere.error));
+        QVERIFY(extracted.isEmpty() && !launch.pending());
+
+        QVERIFY(QDir::setCurrent(work.path()));
+        const Result<int> cancelled = launch.extract(LaunchPlan::extractions("sf2ce"), cancel);
+        QVERIFY(cancelled.ok());
+        QCOMPARE(cancelled.value, IZ_CTRLC);
+        QCOMPARE(extracted, QStringList{".\\roms\\sf2ce.zip"});
+        QVERIFY(launch.pending() && !QFileInfo::exists(work.filePath("sf2t/t.rom")));
+        QVERIFY(launch.cleanUp().ok());
+        QVERIFY(!launch.pending());
+        QCOMPARE(work.read("sf2t/t.rom"), QByteArray("user's t"));
+        QVERIFY(QDir::setCurrent(QDir::tempPath()));
+    }
+
     void crashAtEveryStep_data()
     {
         QTest::addColumn<QString>("romname");
