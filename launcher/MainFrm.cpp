@@ -340,8 +340,12 @@ void MainFrm::CleanExtracted()
 {
     if (giocov.isEmpty())
         return;
-    if (const Result<> cleaned = m_launch.cleanUp(); !cleaned.ok())
+    // An entry that could not be put back is tried again at the next action, once the user has
+    // seen why and perhaps made room for it.
+    if (const Result<> cleaned = m_launch.cleanUp(); !cleaned.ok()) {
         Platform::messageBox(cleaned.error, errorCaption);
+        return;
+    }
     giocov.clear();
 }
 

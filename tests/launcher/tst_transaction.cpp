@@ -77,6 +77,17 @@ class TestTransaction : public QObject
             qWarning("%s", when.constData());
     }
 
+    static int extractDirectly(const QByteArray& archive, const QByteArray& target)
+    {
+        DCL options = LaunchTransaction::launchOptions();
+        QByteArray zip = archive;
+        QByteArray into = target;
+        options.lpszZipFN = zip.data();
+        options.lpszExtractDir = into.data();
+        USERFUNCTIONS callbacks = {};
+        return windll_unzip(0, nullptr, 0, nullptr, &options, &callbacks);
+    }
+
 private slots:
     // A record holds any byte of a name, and no prefix of one passes for a whole record.
     void recordRoundTrip()
@@ -103,8 +114,8 @@ private slots:
 
     // Extraction runs only with the working folder as the current folder, since the extraction
     // layer resolves its paths against it; a cancelled launch stops at once and keeps its record
-    // for the clean-up.
-    void refusedAndCancelled()
+    // for the clean-up; an entry that cannot go back keeps its copy and the record.
+    void refusedCancelledAndBlocked()
     {
         WorkFolder work;
         QVERIFY(work.write("sf2t/t.rom", "user's t") && work.makeFolder("roms") &&
@@ -130,7 +141,20 @@ private slots:
         QVERIFY(launch.cleanUp().ok());
         QVERIFY(!launch.pending());
         QCOMPARE(work.read("sf2t/t.rom"), QByteArray("user's t"));
-        QVERIFY(QDir::setCurrent(QDir::tempPath()));
+
+        // The emulator has put a folder where the user's file must go back: the clean-up says where
+        // the copy is and keeps it with the record, and finishes once the way is clear.
+        QVERIFY(launch.extract(LaunchPlan::extractions("sf2t"), extractDirectly).ok());
+        QVERIFY(QFile::remove(work.filePath("sf2t/t.rom")) && work.write("sf2t/t.rom/cfg", "x"));
+        const Result<> blocked = launch.cleanUp();
+        QVERIFY2(blocked.error.startsWith(work.filePath("sf2t/t.rom") + " could not be put back") &&
+                     blocked.error.contains("its copy is " + work.filePath("sf2t/.gantrel-kept-1") + '.'),
+                 qPrintable(blocked.error));
+        QVERIFY(launch.pending());
+        QCOMPARE(work.read("sf2t/.gantrel-kept-1"), QByteArray("user's t"));
+        QVERIFY(QDir(work.filePath("sf2t/t.rom")).removeRecursively() && launch.cleanUp().ok());
+        QCOMPARE(work.read("sf2t/t.rom"), QByteArray("user's t"));
+        QVERIFY(!launch.pending() && QDir::setCurrent(QDir::tempPath()));
     }
 
     void crashAtEveryStep_data()
