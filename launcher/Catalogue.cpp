@@ -3,6 +3,7 @@
 #include "FileLookup.h"
 #include "InstalledIndex.h"
 #include "ItemReader.h"
+#include "LaunchTransaction.h"
 
 #include <algorithm>
 
@@ -38,7 +39,8 @@ Catalogue readCatalogue(const QDir& workDir)
         // A record cut short at the end of the file names no game.
         if (!reader.readItemView(&description))
             break;
-        if (!isSafeSetName(name))
+        // Gantrel's own files (the launch record, the lock) are never games.
+        if (!isSafeSetName(name) || LaunchTransaction::isOwnName(name))
             continue;
         // A folder (or file) of the set's name wins over an archive: such a set is never extracted.
         bool zipped = false;

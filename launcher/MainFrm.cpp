@@ -11,6 +11,7 @@
 #include "GameList.h"
 #include "Inputfrm.h"
 #include "LaunchPlan.h"
+#include "LocalText.h"
 #include "MessageBox.h"
 #include "OptionFrm.h"
 #include "ProcessStart.h"
@@ -51,7 +52,7 @@ void setColours(QWidget* widget, const QColor& text, const QColor& background)
 MainFrm::MainFrm(const QDir& workDir)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_workDir(workDir)
+      m_workDir(workDir), m_launch(Platform::encodeLocal(workDir.absolutePath()))
 {
     setObjectName(QStringLiteral("MainFrm"));
     setWindowTitle(QStringLiteral("Gantrel - A Torvak Front-End"));
@@ -157,7 +158,19 @@ void MainFrm::createControls()
 
 bool MainFrm::Form_Load()
 {
-    return FindTorvak() && Loadlista();
+    // The emulator is looked for first, so that a start in a folder that is not the emulator's
+    // leaves no lock there. A second Gantrel in one folder would undo the first one's launches.
+    if (!FindTorvak())
+        return false;
+    if (m_launch.lock() == LaunchTransaction::Lock::HeldElsewhere) {
+        Platform::messageBox(QStringLiteral("Gantrel is already running in this folder."), errorCaption);
+        return false;
+    }
+    // A run that ended abnormally may have left a launch's files: undone before the list is filled,
+    // so that none of them passes for an unpacked set.
+    if (const Result<> recovered = m_launch.cleanUp(); !recovered.ok())
+        Platform::messageBox(recovered.error, errorCaption);
+    return Loadlista();
 }
 
 bool MainFrm::FindTorvak()
@@ -277,9 +290,22 @@ void MainFrm::LaunchGame()
         UnzipExcludeNames[0] = QString();
 
         giocov = romname;
-        m_extracted.begin(m_workDir, LaunchPlan::extractionFolder(romname));
-        for (const Extraction& step : LaunchPlan::extractions(romname))
-            UnzipArchive(step.archive, step.target, 0, 1, 0, 1, 0, 0);
+        const Result<int> extracted =
+            m_launch.extract(LaunchPlan::extractions(romname), [](const QByteArray& archive, const QByteArray& target) {
+                UnzipArchive(Platform::decodeLocal(archive), Platform::decodeLocal(target), 0, 1, 0, 1, 0, 0);
+                return UnzipStatus;
+            });
+        if (!extracted.ok() && extracted.value != PK_OK) {
+            // Nothing could be written (a read-only folder): the status box of a failed extraction,
+            // and the launch goes on as after one.
+            Platform::messageBox(QString::number(extracted.value), Platform::appTitle(), Platform::MessageButtons::Ok,
+                                 extracted.error);
+        } else if (!extracted.ok() || extracted.value == IZ_CTRLC) {
+            if (!extracted.ok())
+                Platform::messageBox(extracted.error, errorCaption);
+            setEnabled(true);
+            return;
+        }
     }
 
     startEmulator(LaunchPlan::commandLine(romname, Flagcfg));
@@ -314,7 +340,12 @@ void MainFrm::CleanExtracted()
 {
     if (giocov.isEmpty())
         return;
-    m_extracted.clean();
+    // An entry that could not be put back is tried again at the next action, once the user has
+    // seen why and perhaps made room for it.
+    if (const Result<> cleaned = m_launch.cleanUp(); !cleaned.ok()) {
+        Platform::messageBox(cleaned.error, errorCaption);
+        return;
+    }
     giocov.clear();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ExtractedFolder.h"
 #include "GameTable.h"
+#include "LaunchTransaction.h"
 
 #include <QDir>
 #include <QWidget>
@@ -69,7 +69,8 @@ private:
     QString Flagcfg;
     // The set whose extracted files are on disk, empty when none are.
     QString giocov;
-    ExtractedFolder m_extracted;
+    // The launch's extraction as a transaction, and the working folder's lock.
+    LaunchTransaction m_launch;
 
     QGroupBox* Frame1 = nullptr;
     GameList* Lista = nullptr;

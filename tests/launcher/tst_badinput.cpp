@@ -138,9 +138,8 @@ private slots:
     void fullDiskDuringExtraction()
     {
         SmallDevice device(m_work->path());
-        QVERIFY(m_work->write("SF2T/t.rom", "user's t") && m_work->write("SF2T/a.hi", "hi"));
-        // A run that ended before its clean-up left a copy of the user's file, which must stay as it is.
-        QVERIFY(m_work->write(".gantrel-kept-sf2t/t.rom", "older t") && m_work->makeFolder("roms"));
+        QVERIFY(m_work->write("SF2T/t.rom", "user's t") && m_work->write("SF2T/a.hi", "hi") &&
+                m_work->makeFolder("roms"));
         QVERIFY(writeArchive(m_work->filePath("roms/sf2ce.zip"),
                              {{"ce.rom", "ce"}, {"big.rom", QByteArray(4 << 20, '\0')}, {"last.rom", "last"}}));
         QVERIFY(writeArchive(m_work->filePath("roms/sf2t.zip"), {{"t.rom", "t"}}));
@@ -157,7 +156,26 @@ private slots:
         QVERIFY(m_frm->close());
         QCOMPARE(QDir(m_work->filePath("SF2T")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  (QStringList{"a.hi", "t.rom"}));
-        QCOMPARE(m_work->read("SF2T/t.rom") + m_work->read(".gantrel-kept-sf2t/t.rom"), QByteArray("user's tolder t"));
+        QCOMPARE(m_work->read("SF2T/t.rom"), QByteArray("user's t"));
+    }
+
+    // A launch record that is not one of Gantrel's (damaged, or written by hand) is reported at
+    // start-up and left as it is; zipped sets are then not extracted, as nothing could undo them.
+    void damagedLaunchRecord()
+    {
+        const QByteArray damaged = "gantrel-launch 1\r\ntarget /\r\nexisted no\r\nend 3\r\n";
+        QVERIFY(m_work->write(".gantrel-launch", damaged) && m_work->write("roms/zipped.zip", "not read"));
+        MessageBoxSpy spy;
+        QVERIFY(openOn("zipped,Zipped\r\n"));
+        QCOMPARE(spy.requests().size(), 1);
+        QVERIFY2(spy.requests().first().text.contains(QStringLiteral("cannot be read; it is left as it is")),
+                 qPrintable(spy.requests().first().text));
+        QVERIFY(select(QStringLiteral("Zipped")));
+        click(QStringLiteral("Launch"));
+        QCOMPARE(spy.requests().size(), 2);
+        QVERIFY(spy.requests().last().text.startsWith(QStringLiteral("The set was not extracted")));
+        QVERIFY(m_started.isEmpty() && m_frm->isEnabled() && !QFileInfo::exists(m_work->filePath("zipped")));
+        QCOMPARE(m_work->read(".gantrel-launch"), damaged);
     }
 
     void fullDiskWhileSaving_data()

@@ -1,13 +1,20 @@
 #include "ArchiveMaker.h"
+#include "LaunchTransaction.h"
 #include "MainFrmTest.h"
 #include "MessageBoxSpy.h"
 #include "ProcessStart.h"
 #include "UnzipModule.h"
 #include "WorkFolder.h"
 
+#include <QDirIterator>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <cstdio>
+
+#include <sys/mount.h>
 
 namespace {
 
@@ -49,6 +56,28 @@ class TestLaunch : public MainFrmTest
         return arguments;
     }
     bool exists(const QString& relative) const { return QFileInfo::exists(m_work->filePath(relative)); }
+    // Every entry of the working folder, hidden ones too.
+    QStringList tree() const
+    {
+        QDirIterator it(m_work->path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                        QDirIterator::Subdirectories);
+        QStringList entries;
+        while (it.hasNext())
+            entries.append(m_work->dir().relativeFilePath(it.next()));
+        entries.sort();
+        return entries;
+    }
+    // The extraction without its boxes, as a launch makes it.
+    static int extractDirectly(const QByteArray& archive, const QByteArray& target)
+    {
+        DCL options = LaunchTransaction::launchOptions();
+        QByteArray zip = archive;
+        QByteArray into = target;
+        options.lpszZipFN = zip.data();
+        options.lpszExtractDir = into.data();
+        USERFUNCTIONS callbacks = {};
+        return windll_unzip(0, nullptr, 0, nullptr, &options, &callbacks);
+    }
 
 private slots:
     void init()
@@ -165,27 +194,124 @@ private slots:
         QVERIFY(select("Pac Man") && !exists("sf2t"));
     }
 
-    void userFolderSurvivesCleanup()
+    // The user's own sf2t lies on another file system, reached through a link under another spelling.
+    // It holds a file that a member of another spelling replaces, a symbolic link that a member
+    // replaces, and the emulator's saves. The clean-up gives each back as it was, and keeps the save
+    // that the emulator wrote by rename while it ran.
+    void sharedFolderGivenBack()
     {
-        // The user's own unpacked sf2t, under another spelling, shared by the zipped sf2ce.
-        QVERIFY(m_work->write("SF2T/t.rom", "user's t") && m_work->write("SF2T/hiscore/sf2t.hi", "scores"));
-        QVERIFY(m_work->makeFolder("SF2T/empty"));
+        QTemporaryDir elsewhere(QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm/gantrel-XXXXXX") : QString());
+        const QString shared = elsewhere.filePath("sf2t");
+        QVERIFY(QDir().mkpath(shared) && QFile::link(shared, m_work->filePath("SF2T")));
+        QVERIFY(m_work->write("SF2T/T.ROM", "user's t") && m_work->write("SF2T/hiscore.dat", "old scores") &&
+                m_work->write("SF2T/hiscore/sf2t.hi", "hi") && QFile::link("T.ROM", shared + "/ce.rom"));
         QVERIFY(
             writeArchive("roms/sf2ce.zip", {{"ce.rom", "ce"}, {"hiscore/ce.hi", "new"}, {"gfx/deep/ce.gfx", "new"}}));
         QVERIFY(openWindow() && select("Street Fighter II CE"));
         QCOMPARE(launch(), QStringList{"sf2ce"});
-        QCOMPARE(m_files, (QStringList{"./SF2T/ce.rom", "./SF2T/gfx/deep/ce.gfx", "./SF2T/hiscore/ce.hi",
-                                       "./SF2T/hiscore/sf2t.hi", "./SF2T/t.rom", "./pacman/pacman.rom"}));
+        QCOMPARE(QFileInfo(shared + "/ce.rom").isSymLink(), false);
+        QCOMPARE(m_work->read("SF2T/ce.rom") + '|' + m_work->read("SF2T/t.rom"), QByteArray("ce|t"));
 
+        // The emulator saves its high scores the usual way: a new file renamed over the old one.
+        QVERIFY(m_work->write("SF2T/hiscore.new", "new scores"));
+        QVERIFY(std::rename(qPrintable(shared + "/hiscore.new"), qPrintable(shared + "/hiscore.dat")) == 0);
         QVERIFY(select("Pac Man"));
-        for (const char* added : {"SF2T/ce.rom", "SF2T/hiscore/ce.hi", "SF2T/gfx"})
-            QVERIFY2(!exists(QLatin1String(added)), added);
-        QVERIFY(exists("SF2T/empty"));
-        // The archive's t.rom stood in for the user's file while the emulator ran; now the user's is back.
-        QCOMPARE(m_work->read("SF2T/t.rom") + "|" + m_work->read("SF2T/hiscore/sf2t.hi"),
-                 QByteArray("user's t|scores"));
-        QCOMPARE(m_work->dir().entryList(QDir::Hidden | QDir::AllEntries | QDir::NoDotAndDotDot).filter(".gantrel"),
-                 QStringList());
+
+        QDirIterator it(shared, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                        QDirIterator::Subdirectories);
+        QStringList entries;
+        while (it.hasNext())
+            entries.append(QDir(shared).relativeFilePath(it.next()));
+        entries.sort();
+        QCOMPARE(entries, (QStringList{"T.ROM", "ce.rom", "hiscore", "hiscore.dat", "hiscore/sf2t.hi"}));
+        QCOMPARE(QFile::symLinkTarget(shared + "/ce.rom"), shared + "/T.ROM");
+        QCOMPARE(m_work->read("SF2T/T.ROM"), QByteArray("user's t"));
+        QCOMPARE(m_work->read("SF2T/hiscore.dat"), QByteArray("new scores"));
+        QCOMPARE(m_work->read("SF2T/hiscore/sf2t.hi"), QByteArray("hi"));
+        QVERIFY(!exists(".gantrel-launch"));
+    }
+
+    void cleanUpOnEachDialog_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("dialog");
+        QTest::newRow("About") << "About"
+                               << "AboutFrm";
+        QTest::newRow("Default Options") << "Option"
+                                         << "OptionFrm";
+        QTest::newRow("Options For This Game") << "InputOpt"
+                                               << "Inputfrm";
+    }
+
+    void cleanUpOnEachDialog()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, dialog);
+        QVERIFY(openWindow() && select("Galaga"));
+        QCOMPARE(launch(), QStringList{"galaga"});
+        click(button);
+        QVERIFY(!exists("galaga") && !exists(".gantrel-launch"));
+        QWidget* shown = topLevel(dialog);
+        QVERIFY(shown && shown->close());
+    }
+
+    // A second Gantrel in a folder where one runs touches nothing and ends; once the first has ended
+    // without its clean-up, the next start undoes that run's launch before it fills the list, in
+    // which Gantrel's own files never appear.
+    void secondInstanceAndRecovery()
+    {
+        QVERIFY(m_work->write("roms.txt", catalogue + ".gantrel-launch,Record\r\n.GANTREL-LOCK,Lock\r\n"));
+        QVERIFY(m_work->write("sf2t/t.rom", "user's t"));
+        {
+            LaunchTransaction first(QFile::encodeName(m_work->path()));
+            QCOMPARE(first.lock(), LaunchTransaction::Lock::Taken);
+            QVERIFY(first.extract(LaunchPlan::extractions("sf2ce"), extractDirectly).ok());
+            QCOMPARE(m_work->read("sf2t/t.rom"), QByteArray("t"));
+            const QStringList before = tree();
+            MessageBoxSpy spy;
+            m_frm.reset(new MainFrm(m_work->dir()));
+            QVERIFY(!m_frm->Form_Load());
+            QCOMPARE(spy.requests().size(), 1);
+            QCOMPARE(spy.requests().first().text, QStringLiteral("Gantrel is already running in this folder."));
+            QCOMPARE(spy.requests().first().caption, QStringLiteral("Gantrel Error"));
+            QCOMPARE(tree(), before);
+        }
+        QVERIFY(openWindow());
+        QCOMPARE(m_work->read("sf2t/t.rom"), QByteArray("user's t"));
+        QVERIFY(!exists("sf2t/ce.rom") && !exists(".gantrel-launch"));
+        QCOMPARE(m_list->count(), 6);
+        QVERIFY(m_list->findItems("Record", Qt::MatchExactly).isEmpty());
+    }
+
+    // A working folder on a read-only file system opens; an unpacked set launches, and a zipped one
+    // gets the status box of an extraction that could write nothing, then launches all the same.
+    void readOnlyWorkingFolder()
+    {
+        const QByteArray folder = QFile::encodeName(m_work->path());
+        if (::mount("tmpfs", folder.constData(), "tmpfs", 0, "size=4m") != 0)
+            QSKIP("Mounting a file system needs root.");
+        init();
+        const bool readOnly = ::mount("tmpfs", folder.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+        QStringList started;
+        Platform::setProcessStartHook([&](const Platform::ProcessRequest& request) {
+            started.append(request.arguments.value(0));
+            return Platform::StartResult{true, {}};
+        });
+        MessageBoxSpy spy;
+        const bool opened = readOnly && openWindow() && select("Pac Man");
+        if (opened) {
+            click(QStringLiteral("Launch"));
+            if (select("Galaga"))
+                click(QStringLiteral("Launch"));
+        }
+        const QStringList entries = tree();
+        m_frm.reset();
+        ::umount2(folder.constData(), MNT_DETACH);
+        QVERIFY(readOnly && opened);
+        QCOMPARE(started, (QStringList{"pacman", "galaga"}));
+        QCOMPARE(spy.requests().size(), 1);
+        QCOMPARE(spy.requests().first().text, QStringLiteral("50"));
+        QVERIFY(!entries.contains(".gantrel-lock") && !entries.contains("galaga"));
     }
 
     void launchTriggers()

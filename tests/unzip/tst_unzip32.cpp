@@ -1,8 +1,10 @@
 #include "ArchiveMaker.h"
+#include "ExtractionPlan.h"
 #include "Unzip32.h"
 #include "WorkFolder.h"
 
 #include <QDirIterator>
+#include <QMap>
 #include <QTest>
 #include <QTemporaryDir>
 #include <QThread>
@@ -21,6 +23,7 @@ struct Heard
     QByteArray password;       // null: no password is given
     QStringList listed;
     QList<QList<long long>> progress;
+    int stopAfter = -1; // progress reports answered 0 before the one that asks to stop
     bool progressOnOtherThread = false;
     USERFUNCTIONS totals = {};
 };
@@ -58,7 +61,7 @@ int onProgress(void* ctx, long long done, long long total)
 {
     heard.progressOnOtherThread |= QThread::currentThread() != static_cast<QThread*>(ctx);
     heard.progress.append({done, total});
-    return 0;
+    return heard.stopAfter >= 0 && heard.progress.size() > heard.stopAfter ? 1 : 0;
 }
 
 // Extracts `zip` into the folder "game", replacing files and keeping stored folders unless `flags` say otherwise;
@@ -108,6 +111,35 @@ QByteArray zipped(const QList<ArchiveMember>& members)
 
 const QDateTime gameTime{QDate(1998, 3, 5), QTime(9, 7, 30)};
 
+// Every entry below `root`, links not followed: a file's content, "/" for a folder, "->" and its target for a link.
+QMap<QString, QByteArray> tree(const QString& root)
+{
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo entry = it.nextFileInfo();
+        QFile file(entry.filePath());
+        entries.insert(entry.filePath().mid(root.size() + 1),
+                       entry.isSymLink() ? "->" + entry.symLinkTarget().toUtf8()
+                       : entry.isDir()   ? QByteArray("/")
+                                         : (file.open(QIODevice::ReadOnly) ? file.readAll() : "<unreadable>"));
+    }
+    return entries;
+}
+
+// What a plan says, as the test compares it.
+using Changes = QList<std::pair<Unzip::PlannedChange::Kind, QString>>;
+Changes changesOf(const Unzip::ExtractionPlan& plan, Unzip::PlannedChange::Kind kind)
+{
+    Changes changes;
+    for (const Unzip::PlannedChange& change : plan.changes) {
+        if (change.kind == kind)
+            changes.append({change.kind, QString::fromUtf8(change.path)});
+    }
+    return changes;
+}
+
 } // namespace
 
 // Every test runs in a fresh current folder, as the program does.
@@ -156,6 +188,209 @@ private slots:
         QCOMPARE(unzip("Roms/game.ZIP", {{&DCL::C_flag, 1}}, {"GAME.P?", "*p1"}, 1), "0: game.p2");
         QVERIFY(QDir("game").removeRecursively());
         QCOMPARE(unzip("Roms/game.ZIP", {}, {"game.p2", "GAME.P3"}, 2), "11: game.p2");
+    }
+
+    void planMatchesExtraction_data()
+    {
+        // What the target folder "game" holds first ("f:" file, "d:" folder, "l:" link, "t:" the target itself a
+        // link to a folder "real"), the archives extracted into it in turn, the statuses, and the entries the plan
+        // moves aside.
+        QTest::addColumn<QStringList>("disk");
+        QTest::addColumn<QList<QList<ArchiveMember>>>("archives");
+        QTest::addColumn<QList<int>>("statuses");
+        QTest::addColumn<QStringList>("movedAside");
+        QTest::newRow("a file of another case")
+            << QStringList{"f:SF2T.P1", "f:keep.rom"} << QList<QList<ArchiveMember>>{{{"sf2t.p1", "new"}}}
+            << QList<int>{0} << QStringList{"SF2T.P1"};
+        QTest::newRow("two archives, names of different case")
+            << QStringList{}
+            << QList<QList<ArchiveMember>>{{{"a.rom", "1"}, {"Sub/x.rom", "1"}},
+                                           {{"A.ROM", "2"}, {"sub/X.ROM", "2"}, {"SUB/y.rom", "2"}, {"a.ROM", "3"}}}
+            << QList<int>{0, 0} << QStringList{};
+        QTest::newRow("a folder of another case")
+            << QStringList{"d:ROMS/Old"} << QList<QList<ArchiveMember>>{{{"roms/old/a.bin", "a"}, {"Roms/"}}}
+            << QList<int>{0} << QStringList{};
+        QTest::newRow("links: replaced, never followed")
+            << QStringList{"l:a.rom", "l:sub", "f:b.rom"}
+            << QList<QList<ArchiveMember>>{{{"A.rom", "a"}, {"sub/evil.bin", "x"}, {"b.rom", "b"}, {"c.rom", "c"}}}
+            << QList<int>{1} << QStringList{"a.rom", "b.rom"};
+        QTest::newRow("a folder in the way, a file in the way")
+            << QStringList{"d:x.rom/in", "f:f"}
+            << QList<QList<ArchiveMember>>{{{"X.ROM", "x"}, {"F/y.rom", "y"}, {"z.rom", "z"}}} << QList<int>{50}
+            << QStringList{};
+        QTest::newRow("a file, then a folder of its name")
+            << QStringList{} << QList<QList<ArchiveMember>>{{{"a", "a"}, {"a/b", "b"}}, {{"A/c", "c"}, {"b/"}}}
+            << QList<int>{50, 50} << QStringList{};
+        QTest::newRow("the target is a link") << QStringList{"t:", "f:a.rom", "d:sub"}
+                                              << QList<QList<ArchiveMember>>{{{"a.rom", "new"}, {"SUB/b.rom", "b"}}}
+                                              << QList<int>{0} << QStringList{"a.rom"};
+        QTest::newRow("no target yet") << QStringList{"-"} << QList<QList<ArchiveMember>>{{{"d/a.rom", "a"}}}
+                                       << QList<int>{0} << QStringList{};
+    }
+
+    // After the launcher has moved aside what the plan says, extracting the archives in turn makes exactly the
+    // planned folders and files, and replaces nothing.
+    void planMatchesExtraction()
+    {
+        QFETCH(QStringList, disk);
+        QFETCH(QList<QList<ArchiveMember>>, archives);
+        QFETCH(QList<int>, statuses);
+        QFETCH(QStringList, movedAside);
+        QVERIFY(m_work->makeFolder("outside"));
+        if (!disk.contains("-"))
+            QVERIFY(m_work->makeFolder("game"));
+        for (const QString& entry : disk) {
+            const QString path = "game/" + entry.mid(2);
+            if (entry.startsWith("t:"))
+                QVERIFY(QDir("game").removeRecursively() && m_work->makeFolder("real") && QFile::link("real", "game"));
+            else if (entry.startsWith("f:"))
+                QVERIFY(m_work->write(path, "old " + path.toUtf8()));
+            else if (entry.startsWith("d:"))
+                QVERIFY(m_work->makeFolder(path));
+            else if (entry.startsWith("l:"))
+                QVERIFY(QFile::link(m_work->filePath("outside"), path));
+        }
+        QList<QByteArray> zips;
+        for (const QList<ArchiveMember>& members : archives) {
+            zips.append("roms/set" + QByteArray::number(zips.size()) + ".zip");
+            QVERIFY(m_work->makeFolder("roms") && writeArchive(zips.last(), members));
+        }
+        DCL launcher = {};
+        launcher.noflag = 1;
+        launcher.ndflag = 1;
+        const Unzip::ExtractionPlan plan = Unzip::planExtractions(zips, disk.contains("-") ? "game" : "GAME", launcher);
+        QCOMPARE(plan.targetFolder, QFile::encodeName(m_work->filePath("game")));
+        QCOMPARE(plan.targetExists, !disk.contains("-"));
+        QCOMPARE(plan.status, *std::max_element(statuses.begin(), statuses.end()));
+
+        Changes moves;
+        for (const QString& path : movedAside)
+            moves.append({Unzip::PlannedChange::Kind::MoveAside, path});
+        QCOMPARE(changesOf(plan, Unzip::PlannedChange::Kind::MoveAside), moves);
+        for (const Unzip::PlannedChange& change : plan.changes.mid(0, moves.size()))
+            QVERIFY(QFile::rename("game/" + change.path, "outside/" + QString::number(qHash(change.path))));
+        const QMap<QString, QByteArray> before = tree("game");
+        const QMap<QString, QByteArray> outside = tree("outside");
+
+        QList<int> got;
+        for (QByteArray& zip : zips) {
+            QByteArray target = "game";
+            DCL options = launcher;
+            options.lpszZipFN = zip.data();
+            options.lpszExtractDir = target.data();
+            got.append(windll_unzip(0, nullptr, 0, nullptr, &options, nullptr));
+        }
+        QCOMPARE(got, statuses);
+        const QMap<QString, QByteArray> after = tree("game");
+        QStringList made;
+        for (auto it = after.begin(); it != after.end(); ++it) {
+            if (!before.contains(it.key()))
+                made.append(it.key());
+            else
+                QCOMPARE(it.value(), before.value(it.key())); // nothing that was there is replaced
+        }
+        QStringList planned;
+        for (const Unzip::PlannedChange& change : plan.changes) {
+            if (change.kind == Unzip::PlannedChange::Kind::File || change.kind == Unzip::PlannedChange::Kind::Folder)
+                planned.append(QString::fromUtf8(change.path));
+        }
+        planned.sort();
+        QCOMPARE(made, planned);
+        QCOMPARE(tree("outside"), outside);
+    }
+
+    void optionsTheLauncherNeverSets_data()
+    {
+        // The archive holds a.rom, b.rom and c.rom of 1998 and "my game/a b.rom"; game/a.rom is from 1990 and
+        // game/b.rom from 2005 when the call starts. Then the files afterwards, and what is printed.
+        QTest::addColumn<Flags>("flags");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QByteArray>("printed");
+        QTest::newRow("only newer") << Flags{{&DCL::ExtractOnlyNewer, 1}}
+                                    << QStringList{"a.rom new", "b.rom old", "c.rom new", "my game/a b.rom new"}
+                                    << QByteArray("extracting: a.rom\n");
+        QTest::newRow("freshen") << Flags{{&DCL::nfflag, 1}} << QStringList{"a.rom new", "b.rom old"}
+                                 << QByteArray("extracting: a.rom\n");
+        QTest::newRow("space to underscore")
+            << Flags{{&DCL::SpaceToUnderscore, 1}}
+            << QStringList{"a.rom new", "b.rom new", "c.rom new", "my_game/a_b.rom new"}
+            << QByteArray("my_game/a_b.rom");
+        QTest::newRow("quiet: warnings and errors only")
+            << Flags{{&DCL::fQuiet, 1}} << QStringList{"a.rom new", "b.rom new", "c.rom new", "my game/a b.rom new"}
+            << QByteArray("skipped \"../up.rom\"");
+        QTest::newRow("quiet: nothing") << Flags{{&DCL::fQuiet, 2}}
+                                        << QStringList{"a.rom new", "b.rom new", "c.rom new", "my game/a b.rom new"}
+                                        << QByteArray();
+    }
+
+    void optionsTheLauncherNeverSets()
+    {
+        QFETCH(Flags, flags);
+        QFETCH(QByteArray, printed);
+        QVERIFY(writeArchive("o.zip", {{"a.rom", "new", 0, gameTime},
+                                       {"b.rom", "new", 0, gameTime},
+                                       {"c.rom", "new", 0, gameTime},
+                                       {"my game/a b.rom", "new", 0, gameTime},
+                                       {"../up.rom", "up"}}));
+        QVERIFY(m_work->write("game/a.rom", "old") && m_work->write("game/b.rom", "old"));
+        for (const auto& [name, year] : {std::pair{"game/a.rom", 1990}, std::pair{"game/b.rom", 2005}}) {
+            QFile file(name);
+            QVERIFY(file.open(QIODevice::ReadWrite) &&
+                    file.setFileTime(QDateTime(QDate(year, 1, 1), QTime(0, 0)), QFileDevice::FileModificationTime));
+        }
+        QCOMPARE(unzip("o.zip", flags).left(2), "1:");
+        QStringList files;
+        const QMap<QString, QByteArray> entries = tree("game");
+        for (auto it = entries.begin(); it != entries.end(); ++it) {
+            if (it.value() != "/")
+                files.append(it.key() + ' ' + it.value());
+        }
+        QTEST(files, "files");
+        if (printed.isEmpty())
+            QCOMPARE(heard.printed, QByteArray());
+        else
+            QVERIFY2(heard.printed.contains(printed), heard.printed.constData());
+        if (flags.first().first == &DCL::fQuiet)
+            QVERIFY2(!heard.printed.contains("inflating"), heard.printed.constData());
+    }
+
+    // Members too deep for the file system are skipped without recursion, and a tree is the same on every run.
+    void deepMembersAndTheSameTreeEveryTime()
+    {
+        const QByteArray sixtyFour = QByteArray("d/").repeated(64);
+        QVERIFY(writeArchive("deep.zip", {{QString(QByteArray("a/").repeated(32000) + "f"), "x"},
+                                          {QString(sixtyFour + "d/f"), "x"},
+                                          {QString(sixtyFour + "deep.rom"), "kept"},
+                                          {"a", "a file"},
+                                          {"a/b", "in a folder"}}));
+        QCOMPARE(QFileInfo("deep.zip").size() < 200 * 1024, true);
+        const QString first = unzip("deep.zip");
+        QVERIFY(first.startsWith("50: a d/"));
+        QCOMPARE(heard.printed.count("more than 64 folders deep"), 2);
+        QCOMPARE(m_work->read("game/" + sixtyFour + "deep.rom"), "kept");
+        for (int run = 0; run < 20; ++run) {
+            QVERIFY(QDir("game").removeRecursively());
+            QCOMPARE(unzip("deep.zip"), first);
+        }
+    }
+
+    // A nonzero answer to a progress report stops the extraction after the member being written, also while
+    // members are still being planned.
+    void cancelStopsAfterTheMember()
+    {
+        QVERIFY(writeArchive("c.zip", {{"one.rom", romBytes(9 * 1024 * 1024, 1)}, {"two.rom", "2"}, {"three.rom"}}));
+        heard.stopAfter = 0;
+        QCOMPARE(unzip("c.zip"), "80: one.rom");
+        QCOMPARE(m_work->read("game/one.rom"), romBytes(9 * 1024 * 1024, 1));
+
+        QList<ArchiveMember> many;
+        for (int i = 0; i < 5000; ++i)
+            many.append({"m" + QString::number(i), {}, Stored});
+        QVERIFY(writeArchive("many.zip", many) && QDir("game").removeRecursively());
+        heard = Heard();
+        heard.stopAfter = 0;
+        QCOMPARE(unzip("many.zip"), "80: ");
+        QCOMPARE(heard.progress, (QList<QList<long long>>{{0, 5000}}));
     }
 
     void existingFiles_data()

@@ -1,0 +1,227 @@
+#include "ArchiveMaker.h"
+#include "LaunchRecord.h"
+#include "LaunchTransaction.h"
+#include "WorkFolder.h"
+
+#include <QMap>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct Entry
+{
+    char kind = '?'; // 'f' file, 'l' symbolic link, 'd' folder
+    QByteArray data; // a file's content, a link's target
+};
+
+// Every entry below `folder`, links not followed, by path relative to it.
+void snapshot(const QByteArray& folder, const QByteArray& prefix, QMap<QByteArray, Entry>* entries)
+{
+    DIR* listing = ::opendir(folder.constData());
+    if (!listing)
+        return;
+    while (const dirent* child = ::readdir(listing)) {
+        const QByteArray name = child->d_name;
+        if (name == "." || name == "..")
+            continue;
+        const QByteArray path = folder + '/' + name;
+        struct stat info = {};
+        ::lstat(path.constData(), &info);
+        Entry entry;
+        if (S_ISLNK(info.st_mode)) {
+            char target[4096];
+            const ssize_t size = ::readlink(path.constData(), target, sizeof target);
+            entry = {'l', QByteArray(target, size > 0 ? size : 0)};
+        } else if (S_ISDIR(info.st_mode)) {
+            entry.kind = 'd';
+            snapshot(path, prefix + name + '/', entries);
+        } else {
+            QFile file(QString::fromLocal8Bit(path));
+            entry = {'f', file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)")};
+        }
+        entries->insert(prefix + name, entry);
+    }
+    ::closedir(listing);
+}
+
+QMap<QByteArray, Entry> snapshot(const QString& folder)
+{
+    QMap<QByteArray, Entry> entries;
+    snapshot(QFile::encodeName(folder), {}, &entries);
+    return entries;
+}
+
+} // namespace
+
+class TestTransaction : public QObject
+{
+    Q_OBJECT
+
+    // Both trees hold the same names, kinds, contents and link targets.
+    static void compareTrees(const QMap<QByteArray, Entry>& actual, const QMap<QByteArray, Entry>& expected, qint64 k)
+    {
+        const QByteArray when = "after a kill at change " + QByteArray::number(k);
+        const auto keys = [&] { QCOMPARE(actual.keys(), expected.keys()); };
+        keys();
+        for (auto it = expected.begin(); it != expected.end() && !QTest::currentTestFailed(); ++it) {
+            const Entry found = actual.value(it.key());
+            QVERIFY2(found.kind == it->kind && found.data == it->data, (it.key() + ", " + when).constData());
+        }
+        if (QTest::currentTestFailed())
+            qWarning("%s", when.constData());
+    }
+
+    static int extractDirectly(const QByteArray& archive, const QByteArray& target)
+    {
+        DCL options = LaunchTransaction::launchOptions();
+        QByteArray zip = archive;
+        QByteArray into = target;
+        options.lpszZipFN = zip.data();
+        options.lpszExtractDir = into.data();
+        USERFUNCTIONS callbacks = {};
+        return windll_unzip(0, nullptr, 0, nullptr, &options, &callbacks);
+    }
+
+private slots:
+    // A record holds any byte of a name, and no prefix of one passes for a whole record.
+    void recordRoundTrip()
+    {
+        LaunchRecord record;
+        record.target = "/work/sf2t \r\n,%\xff";
+        record.targetExisted = true;
+        record.movedAside = {{"a b/c\r\nd", ".gantrel-kept-1"}, {"T.P1", ".gantrel-kept-2"}};
+        record.folders = {"x%y", "x%y/z"};
+        record.files = {"\xc3\xa9\xfe,\r", "x%y/z/f"};
+        record.temporaries = {"x%y/.f.tmp"};
+        const QByteArray bytes = record.serialize();
+        QCOMPARE(bytes.count("\r\n"), bytes.count('\n'));
+        QCOMPARE(bytes.count('\n'), 11);
+        const std::optional<LaunchRecord> read = LaunchRecord::parse(bytes);
+        QVERIFY(read.has_value());
+        QVERIFY(*read == record);
+        for (qsizetype n = 0; n < bytes.size(); ++n)
+            QVERIFY2(!LaunchRecord::parse(bytes.left(n)), qPrintable(QString::number(n)));
+        // A record naming a path outside its folder is not one of ours.
+        record.files = {"../outside"};
+        QVERIFY(!LaunchRecord::parse(record.serialize()));
+    }
+
+    // Extraction runs only with the working folder as the current folder, since the extraction
+    // layer resolves its paths against it; a cancelled launch stops at once and keeps its record
+    // for the clean-up; an entry that cannot go back keeps its copy and the record.
+    void refusedCancelledAndBlocked()
+    {
+        WorkFolder work;
+        QVERIFY(work.write("sf2t/t.rom", "user's t") && work.makeFolder("roms") &&
+                writeArchive(work.filePath("roms/sf2ce.zip"), {{"t.rom", "ce's t"}}) &&
+                writeArchive(work.filePath("roms/sf2t.zip"), {{"t.rom", "t"}}));
+        LaunchTransaction launch(QFile::encodeName(work.path()));
+        QStringList extracted;
+        const auto cancel = [&](const QByteArray& archive, const QByteArray&) {
+            extracted.append(QString::fromLocal8Bit(archive));
+            return IZ_CTRLC;
+        };
+        QVERIFY(QDir::setCurrent(QDir::tempPath()));
+        const Result<int> elsewhere = launch.extract(LaunchPlan::extractions("sf2ce"), cancel);
+        QVERIFY2(elsewhere.error.contains("the current folder is no longer the folder"), qPrintable(elsewhere.error));
+        QVERIFY(extracted.isEmpty() && !launch.pending());
+
+        QVERIFY(QDir::setCurrent(work.path()));
+        const Result<int> cancelled = launch.extract(LaunchPlan::extractions("sf2ce"), cancel);
+        QVERIFY(cancelled.ok());
+        QCOMPARE(cancelled.value, IZ_CTRLC);
+        QCOMPARE(extracted, QStringList{".\\roms\\sf2ce.zip"});
+        QVERIFY(launch.pending() && !QFileInfo::exists(work.filePath("sf2t/t.rom")));
+        QVERIFY(launch.cleanUp().ok());
+        QVERIFY(!launch.pending());
+        QCOMPARE(work.read("sf2t/t.rom"), QByteArray("user's t"));
+
+        // The emulator has put a folder where the user's file must go back: the clean-up says where
+        // the copy is and keeps it with the record, and finishes once the way is clear.
+        QVERIFY(launch.extract(LaunchPlan::extractions("sf2t"), extractDirectly).ok());
+        QVERIFY(QFile::remove(work.filePath("sf2t/t.rom")) && work.write("sf2t/t.rom/cfg", "x"));
+        const Result<> blocked = launch.cleanUp();
+        QVERIFY2(blocked.error.startsWith(work.filePath("sf2t/t.rom") + " could not be put back") &&
+                     blocked.error.contains("its copy is " + work.filePath("sf2t/.gantrel-kept-1") + '.'),
+                 qPrintable(blocked.error));
+        QVERIFY(launch.pending());
+        QCOMPARE(work.read("sf2t/.gantrel-kept-1"), QByteArray("user's t"));
+        QVERIFY(QDir(work.filePath("sf2t/t.rom")).removeRecursively() && launch.cleanUp().ok());
+        QCOMPARE(work.read("sf2t/t.rom"), QByteArray("user's t"));
+        QVERIFY(!launch.pending() && QDir::setCurrent(QDir::tempPath()));
+    }
+
+    void crashAtEveryStep_data()
+    {
+        QTest::addColumn<QString>("romname");
+        QTest::newRow("two archives into the user's shared folder") << QStringLiteral("sf2ce");
+        QTest::newRow("a zipped set into a new folder") << QStringLiteral("galaga");
+    }
+
+    // The launch and its clean-up, killed after each file change in turn until a run completes;
+    // after each killed run the recovery of the next start gives back the user's folders exactly.
+    void crashAtEveryStep()
+    {
+        QFETCH(QString, romname);
+        WorkFolder work;
+        // The user's shared folder lies on another file system (/dev/shm, when there is one),
+        // reached through a symbolic link.
+        QTemporaryDir elsewhere(QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm/gantrel-XXXXXX") : QString());
+        const QString shared = elsewhere.filePath(QStringLiteral("sf2t"));
+        QVERIFY(work.write("torvak.exe") && work.makeFolder("roms") && QDir().mkpath(shared) &&
+                QFile::link(shared, work.filePath("sf2t")));
+        const auto user = [&](const QString& name, const QByteArray& data) {
+            QFile file(shared + QLatin1Char('/') + name);
+            return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+        };
+        QVERIFY(user("sf2t.p1", "user p1") && user("SF2T.P3", "user p3, another spelling") &&
+                user("hiscore.dat", "scores") && QDir(shared).mkpath("sub") && user("sub/keep.txt", "keep") &&
+                QFile::link(QStringLiteral("sf2t.p1"), shared + QStringLiteral("/sf2t.p2")));
+        QVERIFY(writeArchive(work.filePath("roms/sf2ce.zip"),
+                             {{"ce.rom", "ce"}, {"gfx/", {}}, {"gfx/ce.gfx", QByteArray(300000, 'g')}}));
+        QVERIFY(writeArchive(work.filePath("roms/sf2t.zip"), {{"sf2t.p1", "archive p1"},
+                                                              {"sf2t.p2", "archive p2"},
+                                                              {"sf2t.p3", "archive p3"},
+                                                              {"ce.rom", "t's ce"},
+                                                              {"sub/new.rom", "n"}}));
+        QVERIFY(writeArchive(work.filePath("roms/galaga.zip"), {{"a.rom", "a"}, {"gfx/", {}}, {"gfx/b.rom", "b"}}));
+        const QMap<QByteArray, Entry> workBefore = snapshot(work.path());
+        const QMap<QByteArray, Entry> sharedBefore = snapshot(shared);
+
+        qint64 k = 1;
+        for (;; ++k) {
+            QProcess child;
+            child.setWorkingDirectory(work.path());
+            child.start(QStringLiteral(CRASH_LAUNCH), {QString::number(k), romname});
+            QVERIFY(child.waitForFinished(20000));
+            const bool killed = child.exitStatus() == QProcess::CrashExit;
+            if (!killed)
+                QCOMPARE(child.exitCode(), 0);
+            {
+                // The next start: it takes over the dead run's lock and undoes its record.
+                LaunchTransaction next(QFile::encodeName(work.path()));
+                QCOMPARE(next.lock(), LaunchTransaction::Lock::Taken);
+                const Result<> recovered = next.cleanUp();
+                QVERIFY2(recovered.ok(), qPrintable(recovered.error));
+            }
+            compareTrees(snapshot(work.path()), workBefore, k);
+            compareTrees(snapshot(shared), sharedBefore, k);
+            if (QTest::currentTestFailed())
+                return;
+            if (!killed)
+                break;
+            QVERIFY(k < 1000);
+        }
+        // The record alone is several changes; the moves and extractions add more.
+        QVERIFY2(k > 8, qPrintable(QString::number(k)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTransaction)
+#include "tst_transaction.moc"

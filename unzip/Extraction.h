@@ -1,0 +1,136 @@
+#pragma once
+
+#include "ExtractionPlan.h"
+#include "FolderIndex.h"
+#include "Handles.h"
+#include "Unzip32.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <map>
+#include <vector>
+
+#include <zip.h>
+
+namespace Unzip {
+
+// A folder below the target, as planning sees it: what it holds on disk and what the extraction
+// adds to it.
+struct PlanFolder
+{
+    PlanFolder* parent = nullptr;
+    QByteArray name;     // on disk, in the parent
+    bool onDisk = false; // found on disk: its names are listed when first needed
+    bool listed = false;
+    bool made = false;   // exists now; a planned folder is made when the extraction reaches it
+    bool failed = false; // could not be made or read: the members below it fail at once
+    FolderIndex index;
+    std::map<QByteArray, std::unique_ptr<PlanFolder>> children; // by name on disk
+};
+
+// The target folder and everything planned into it, kept across the archives of one plan.
+struct PlanTarget
+{
+    QByteArray path; // absolute, spelt as on disk where it exists
+    bool exists = false;
+    UniqueFd fd; // the open target folder, when it exists
+    PlanFolder root;
+    // Planning for the launcher: an existing file or link that a member replaces is moved aside
+    // before anything is extracted, and the member is then written as a new file.
+    bool moveAside = false;
+    bool record = false; // keep the changes below
+    QList<PlannedChange> movedAside;
+    QList<PlannedChange> changes;
+};
+
+// Finds `given` ('/' or '\' between names, relative to the current folder unless absolute)
+// without regard to case, following links. The parts that do not exist keep the spelling given.
+struct FoundPath
+{
+    QByteArray path;
+    bool exists = false;
+};
+FoundPath findPath(const QByteArray& given, bool wantFolder);
+
+// One call of windll_unzip, or the planning of one archive into a shared PlanTarget.
+class Extraction
+{
+public:
+    Extraction(const DCL& options, USERFUNCTIONS* callbacks);
+    Extraction(const Extraction&) = delete;
+    Extraction& operator=(const Extraction&) = delete;
+
+    // Extracts (or lists) the archive: plans every member first, then writes.
+    int run(const QStringList& includes, const QStringList& excludes);
+    // Plans the archive into `target` without writing anything; no callback is called.
+    int planInto(PlanTarget* target);
+    // Finds the target folder for a plan, without making it.
+    void openTargetForPlan(PlanTarget* target) { openTarget(target, false); }
+
+private:
+    // One thing to do on disk, in plan order.
+    // Small, as there is one for every member: the file's name is the last name of the member's
+    // path unless m_names says otherwise.
+    struct Step
+    {
+        PlanFolder* folder = nullptr; // the folder to make, or the one the file goes into
+        zip_uint64_t index = 0;
+        quint32 ordinal = 0; // the members finished once this one is
+        qint16 password = -1;
+        bool file = false; // a member to write; otherwise `folder` is to be made
+        bool ask = false;  // the replace query decides whether the file is replaced
+    };
+    enum class Replace { No, Yes, Ask };
+
+    void print(const QString& text, int level = 0);
+    void warn();
+    void fail(int status);
+    bool progress(long long done);
+
+    bool openArchive();
+    std::vector<zip_uint64_t> selectMembers(const QStringList& includes, const QStringList& excludes,
+                                            std::vector<bool>* hits);
+    void list(const std::vector<zip_uint64_t>& members);
+    bool openTarget(PlanTarget* target, bool create);
+    bool planAll(const std::vector<zip_uint64_t>& members);
+    void planMember(zip_uint64_t index, quint32 ordinal);
+    PlanFolder* folderFor(const QList<QByteArray>& parts, qsizetype count, const QString& shown);
+    bool ensureListed(PlanFolder* folder);
+    Replace mayReplace(PlanFolder* folder, const IndexEntry& existing, const zip_stat_t& stat);
+    bool askReplace(const QString& display);
+    bool askPassword(const zip_stat_t& stat, const QString& shown, qint32* slot);
+    QByteArray temporaryName(const PlanFolder* folder, const QByteArray& name) const;
+    void record(PlannedChange::Kind kind, const PlanFolder* folder, const QByteArray& name);
+    void writeAll();
+    int openFolder(PlanFolder* folder);
+
+    DCL m_options;
+    USERFUNCTIONS* m_callbacks;
+    bool m_planOnly = false;
+    QByteArray m_zipPath;
+    ZipArchivePtr m_archive;
+    int m_status = PK_OK;
+    long long m_total = 0;
+    bool m_cancelled = false;
+    bool m_aborted = false;
+    Qt::CaseSensitivity m_nameCase = Qt::CaseSensitive;
+
+    PlanTarget* m_target = nullptr;
+    std::unique_ptr<PlanTarget> m_ownTarget;
+    std::vector<Step> m_steps;
+    QHash<quint32, QByteArray> m_temporaries; // by step: the file written before it replaces the step's file
+    QHash<quint32, QByteArray> m_names;       // by step: the file's name, when another spelling is on disk
+    QList<QByteArray> m_passwords;
+    bool m_skipExisting = false; // "none" was answered to a replace query
+    bool m_replaceAll = false;
+
+    // The open folders from the target down to the last one written into.
+    std::vector<std::pair<PlanFolder*, UniqueFd>> m_open;
+};
+
+} // namespace Unzip
