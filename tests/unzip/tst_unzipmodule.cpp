@@ -249,6 +249,24 @@ private slots:
         QVERIFY(!QFileInfo::exists("dest/m9.rom"));
     }
 
+    // A program told to quit while it extracts asks nothing more and returns once the library has.
+    void quitWhileExtracting()
+    {
+        QList<ArchiveMember> members;
+        for (int i = 0; i < 1000; ++i)
+            members.append(ArchiveMember{QStringLiteral("m%1.rom").arg(i, 4, 10, QLatin1Char('0')), "new"});
+        QVERIFY(writeArchive("q.zip", members));
+        QVERIFY(m_work->write("dest/m0999.rom", "old"));
+        MessageBoxSpy spy;
+        QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+        UnzipArchive("q.zip", "dest", 1, 0, 0, 1, 0, 0);
+        QCOMPARE(spy.requests().size(), 0);
+        QCOMPARE(m_work->read("dest/m0999.rom"), "old");
+        // Running the application's loop once clears the request to quit for the tests that follow.
+        QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+    }
+
 private:
     static UnzipProgress* findProgressWindow()
     {
