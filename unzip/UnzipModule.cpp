@@ -61,7 +61,7 @@ int onProgress(void* context, long long done, long long total)
     progress->done.store(done, std::memory_order_relaxed);
     progress->total.store(total, std::memory_order_relaxed);
     // A program that quits while the extraction runs stops it too.
-    return progress->cancelled.load() || !progress->worker->serving() ? 1 : 0;
+    return progress->cancelled.load() || progress->worker->abandoned() ? 1 : 0;
 }
 
 // The progress window of the running extraction and what it shows; used on the window's thread only.

@@ -37,7 +37,7 @@ int UnzipWorker::run(const std::function<int()>& call)
         return call();
 
     int result = 0;
-    m_serving = true;
+    m_serving = true; // the thread does not exist yet
     try {
         m_thread = std::thread([this, &call, &result] {
             currentWorker = this;
@@ -70,6 +70,7 @@ int UnzipWorker::run(const std::function<int()>& call)
     }
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
+        m_abandoned = !m_finished;
         m_serving = false;
     }
     m_changed.notify_all();

@@ -28,8 +28,9 @@ public:
     // runs on the calling thread.
     int run(const std::function<int()>& call);
 
-    // Whether the waiting thread still serves the call; false once the program quits under it.
-    bool serving() const { return m_serving.load(); }
+    // Whether the waiting loop was told to end while the call still ran: the program quits, and the
+    // call had better stop soon.
+    bool abandoned() const { return m_abandoned.load(); }
 
     // For the call: runs `task` on the waiting thread and returns true when it has run, or false
     // without running it once the waiting thread no longer serves.
@@ -49,6 +50,7 @@ private:
     const std::function<void()>* m_task = nullptr; // handed over, not yet taken
     bool m_taskDone = false;
     bool m_finished = false;
-    std::atomic<bool> m_serving{false};
+    bool m_serving = false;
+    std::atomic<bool> m_abandoned{false};
     int m_wakeFd = -1;
 };
