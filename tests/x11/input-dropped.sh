@@ -11,7 +11,7 @@ set -eu
 program=$1
 demo=$2
 maker=$3
-members=20000
+members=40000
 for tool in Xvfb xdotool xwininfo import convert; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "SKIP: $tool is missing"
