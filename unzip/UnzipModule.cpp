@@ -1,15 +1,20 @@
 #include "UnzipModule.h"
 
 #include "AppInfo.h"
+#include "LocalText.h"
 #include "MessageBox.h"
 #include "UnzipProgress.h"
+#include "UnzipWorker.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <functional>
+#include <memory>
+#include <mutex>
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QFileInfo>
+#include <QTimer>
 
 DCL UnzipOptions = {};
 USERFUNCTIONS UnzipCallbacks = {};
@@ -30,6 +35,9 @@ constexpr int RepaintMilliseconds = 40;
 
 int progressDelay = 500;
 
+// The message and listing callbacks run on the extraction's thread; this keeps their appends whole.
+std::mutex stateMutex;
+
 // The library keeps the record's pointers; these keep the bytes they point to alive between calls.
 QByteArray zipPathBytes;
 QByteArray extractDirBytes;
@@ -38,36 +46,38 @@ std::array<QByteArray, 100> excludeBytes;
 std::array<char*, 100> includePointers;
 std::array<char*, 100> excludePointers;
 
-struct ProgressState
+// What the extraction's thread reports and the window's thread reads, and the user's Cancel.
+struct Progress
 {
-    QString archiveName;
-    QElapsedTimer clock;
-    QElapsedTimer sinceRepaint;
-    UnzipProgress* window = nullptr;
+    std::atomic<long long> done{0};
+    std::atomic<long long> total{0};
+    std::atomic<bool> cancelled{false};
+    const UnzipWorker* worker = nullptr;
 };
 
 int onProgress(void* context, long long done, long long total)
 {
-    try {
-        auto* state = static_cast<ProgressState*>(context);
-        if (!state->window) {
-            if (state->clock.elapsed() < progressDelay || !qobject_cast<QApplication*>(QCoreApplication::instance()))
-                return 0;
-            state->window = new UnzipProgress(state->archiveName);
-            state->window->setProgress(done, total);
-            state->window->show();
-        } else {
-            state->window->setProgress(done, total);
-            // Thousands of small members would otherwise spend their time repainting.
-            if (state->sinceRepaint.isValid() && state->sinceRepaint.elapsed() < RepaintMilliseconds)
-                return 0;
-        }
-        state->sinceRepaint.start();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    } catch (...) {
-        // A window that cannot be shown must not stop the extraction.
-    }
-    return 0;
+    auto* progress = static_cast<Progress*>(context);
+    progress->done.store(done, std::memory_order_relaxed);
+    progress->total.store(total, std::memory_order_relaxed);
+    // A program that quits while the extraction runs stops it too.
+    return progress->cancelled.load() || progress->worker->abandoned() ? 1 : 0;
+}
+
+// The progress window of the running extraction and what it shows; used on the window's thread only.
+UnzipProgress* shownWindow = nullptr;
+const Progress* shownProgress = nullptr;
+
+void showProgress()
+{
+    if (shownWindow)
+        shownWindow->setProgress(shownProgress->done, shownProgress->total);
+}
+
+// The archive's own name for the progress window, whichever separator the path uses.
+QString archiveName(const QString& zipPath)
+{
+    return zipPath.mid(std::max(zipPath.lastIndexOf(QLatin1Char('/')), zipPath.lastIndexOf(QLatin1Char('\\'))) + 1);
 }
 
 // Bytes of a library buffer from index 0 up to `last` at most, ending before the first NUL.
@@ -78,7 +88,7 @@ QString collect(const char* buffer, unsigned long last)
     unsigned long length = 0;
     while (length <= last && buffer[length] != '\0')
         ++length;
-    return QString::fromLocal8Bit(buffer, static_cast<qsizetype>(length));
+    return Platform::decodeLocal(QByteArrayView(buffer, static_cast<qsizetype>(length)));
 }
 
 // The number as text, with a blank where a minus sign would stand.
@@ -106,7 +116,7 @@ void fillNames(const std::array<QString, 100>& names, std::array<QByteArray, 100
                std::array<char*, 100>& pointers)
 {
     for (std::size_t i = 0; i < names.size(); ++i) {
-        bytes[i] = names[i].toLocal8Bit();
+        bytes[i] = Platform::encodeLocal(names[i]);
         pointers[i] = names[i].isNull() ? nullptr : bytes[i].data();
     }
 }
@@ -121,8 +131,8 @@ void setUnzipProgressDelay(int milliseconds)
 void UnzipArchive(const QString& zipPath, const QString& extractDir, qint16 prompt, qint16 overwrite, qint16 list,
                   qint16 dirs, qint32 includeCount, qint32 excludeCount)
 {
-    zipPathBytes = zipPath.toLocal8Bit();
-    extractDirBytes = extractDir.toLocal8Bit();
+    zipPathBytes = Platform::encodeLocal(zipPath);
+    extractDirBytes = Platform::encodeLocal(extractDir);
     UnzipOptions = DCL{};
     UnzipOptions.PromptToOverwrite = prompt;
     UnzipOptions.nvflag = list;
@@ -151,17 +161,43 @@ void UnzipArchive(const QString& zipPath, const QString& extractDir, qint16 prom
     fillNames(UnzipIncludeNames, includeBytes, includePointers);
     fillNames(UnzipExcludeNames, excludeBytes, excludePointers);
 
-    ProgressState progress;
-    progress.archiveName = QFileInfo(zipPath).fileName();
-    progress.clock.start();
+    // The library runs on a thread of its own while this thread waits in an event loop: the windows
+    // repaint, the progress window takes its Cancel, and the disabled main window drops its input.
+    UnzipWorker worker;
+    Progress progress;
+    progress.worker = &worker;
+    std::unique_ptr<UnzipProgress> window;
+    QTimer showWindow;
+    QTimer repaint;
+    if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        // Shown by a timer of the waiting loop, so that it also comes while the library is still
+        // reading a long list of members.
+        showWindow.setSingleShot(true);
+        QObject::connect(&showWindow, &QTimer::timeout, [&] {
+            window = std::make_unique<UnzipProgress>(archiveName(zipPath));
+            QObject::connect(window.get(), &UnzipProgress::cancelled, [&progress] { progress.cancelled = true; });
+            shownWindow = window.get();
+            shownProgress = &progress;
+            showProgress();
+            window->show();
+            repaint.start(RepaintMilliseconds);
+        });
+        QObject::connect(&repaint, &QTimer::timeout, showProgress);
+        showWindow.start(progressDelay);
+    }
     windll_set_progress(onProgress, &progress);
-    const int status = windll_unzip(includes, includePointers.data(), excludes, excludePointers.data(), &UnzipOptions,
-                                    &UnzipCallbacks);
+    const int status = worker.run([&] {
+        return windll_unzip(includes, includePointers.data(), excludes, excludePointers.data(), &UnzipOptions,
+                            &UnzipCallbacks);
+    });
     windll_set_progress(nullptr, nullptr);
-    delete progress.window;
+    shownWindow = nullptr;
+    shownProgress = nullptr;
+    window.reset();
     UnzipStatus = status;
 
-    if (status != 0)
+    // A cancelled extraction needs no box: the user asked for it.
+    if (status != PK_OK && status != IZ_CTRLC)
         Platform::messageBox(QString::number(status), Platform::appTitle(), Platform::MessageButtons::Ok,
                              UnzipMessages);
 }
@@ -169,7 +205,9 @@ void UnzipArchive(const QString& zipPath, const QString& extractDir, qint16 prom
 int UnzipPrintCallback(char* buffer, unsigned long size)
 {
     try {
-        UnzipMessages += collect(buffer, std::min(size, LastMessageIndex));
+        const QString text = collect(buffer, std::min(size, LastMessageIndex));
+        const std::lock_guard<std::mutex> lock(stateMutex);
+        UnzipMessages += text;
     } catch (...) {
         // Nothing may reach the library.
     }
@@ -180,9 +218,20 @@ int UnzipReplaceCallback(char* fileName)
 {
     try {
         const QString name = collect(fileName, LastNameIndex);
-        switch (Platform::messageBox(QStringLiteral("Overwrite ") + name + QLatin1Char('?'),
-                                     QStringLiteral("VBUnzip - File already exists"),
-                                     Platform::MessageButtons::YesNoCancel)) {
+        // The box is the window thread's: the extraction waits for the answer. A program that quits
+        // meanwhile answers Cancel.
+        Platform::MessageAnswer answer = Platform::MessageAnswer::Cancel;
+        const std::function<void()> ask = [&] {
+            showProgress(); // up to the member asked about
+            answer = Platform::messageBox(QStringLiteral("Overwrite ") + name + QLatin1Char('?'),
+                                          QStringLiteral("VBUnzip - File already exists"),
+                                          Platform::MessageButtons::YesNoCancel);
+        };
+        if (UnzipWorker* worker = UnzipWorker::current())
+            worker->callOnWaitingThread(ask);
+        else
+            ask();
+        switch (answer) {
         case Platform::MessageAnswer::Yes:
             return IDM_REPLACE_YES;
         case Platform::MessageAnswer::No:
@@ -215,6 +264,7 @@ void UnzipListCallback(unsigned long uncompressedSize, unsigned long compressedS
     Q_UNUSED(crc);
     Q_UNUSED(encrypted);
     try {
+        const std::lock_guard<std::mutex> lock(stateMutex);
         const QString blank(80, QLatin1Char(' '));
         QString line = blank;
         if (UnzipListCount == 0) {

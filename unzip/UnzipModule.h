@@ -22,7 +22,10 @@ extern qint32 UnzipListCount; // listing lines since the last reset
 extern int UnzipStatus;
 
 // Extracts (or, with `list` 1, lists) the archive into `extractDir`. A nonzero status of the
-// library is shown in a box holding only the number; nothing is returned.
+// library is shown in a box holding only the number, unless the user cancelled (IZ_CTRLC); nothing
+// is returned. The call blocks its caller, but the library runs on a thread of its own while the
+// caller's thread serves its event loop: windows repaint, the progress window (shown after a short
+// delay) can cancel, and the replace query is asked on the caller's thread.
 void UnzipArchive(const QString& zipPath, const QString& extractDir, qint16 prompt, qint16 overwrite, qint16 list,
                   qint16 dirs, qint32 includeCount, qint32 excludeCount);
 

@@ -1,18 +1,23 @@
 #include "ArchiveMaker.h"
+#include "LocalText.h"
 #include "MessageBoxSpy.h"
 #include "UnzipModule.h"
 #include "UnzipProgress.h"
 #include "WorkFolder.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QLabel>
-#include <QPointer>
-#include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 
 #include <array>
+#include <chrono>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 // Every test runs in a fresh current folder, as the program does.
 class TestUnzipModule final : public QObject
@@ -41,17 +46,19 @@ private slots:
         MessageBoxSpy spy;
         std::memset(&UnzipOptions, 0x7f, sizeof UnzipOptions);
         std::memset(&UnzipCallbacks, 0x7f, sizeof UnzipCallbacks);
-        UnzipArchive("missing.zip", "dest", -1, -2, -3, -4, 0, 0);
+        // Names reach the library with their own bytes, also those that are not UTF-8.
+        UnzipArchive(Platform::decodeLocal("missing\xe9.zip"), Platform::decodeLocal("dest\xe9"), -1, -2, -3, -4, 0, 0);
         // The library reads the flags by their place in the record.
         std::array<int, 15> flags;
         std::memcpy(flags.data(), &UnzipOptions, sizeof flags);
         QCOMPARE(QList<int>(flags.begin(), flags.end()), (QList<int>{0, 0, -1, 0, 0, 0, -3, 0, 0, -4, -2, 0, 0, 0, 0}));
-        QCOMPARE(QByteArray(UnzipOptions.lpszZipFN) + "|" + UnzipOptions.lpszExtractDir, "missing.zip|dest");
+        QCOMPARE((QList<QByteArray>{UnzipOptions.lpszZipFN, UnzipOptions.lpszExtractDir}),
+                 (QList<QByteArray>{"missing\xe9.zip", "dest\xe9"}));
         const USERFUNCTIONS& c = UnzipCallbacks;
         QVERIFY(c.print == UnzipPrintCallback && c.replace == UnzipReplaceCallback &&
                 c.password == UnzipPasswordCallback && c.SendApplicationMessage == UnzipListCallback && !c.sound &&
                 !c.ServCallBk);
-        QVERIFY(!QFileInfo::exists("dest"));
+        QVERIFY(!QFileInfo::exists("dest") && !QFileInfo::exists(Platform::decodeLocal("dest\xe9")));
         // The box holds only the number, with what the library printed as its details.
         const Platform::MessageRequest& box = spy.requests().first();
         QCOMPARE(box.text + "|" + box.caption + "|" + QString::number(spy.requests().size()), "9|Gantrel|1");
@@ -108,37 +115,160 @@ private slots:
         QCOMPARE(UnzipListing + QString::number(UnzipListCount), header + "\r\n" + first + "\r\n" + second + "\r\n2");
     }
 
-    void namesAndProgressWindow()
+    void includeAndExcludeNames()
     {
-        QVERIFY(writeArchive("q.zip", {{"m0.rom", "a"}, {"m1.rom", "b"}, {"m2.rom", "c"}, {"m3.rom", "d"}}));
-        QVERIFY(m_work->write("fast/m2.rom", "old") && m_work->write("slow/m2.rom", "old"));
+        QVERIFY(writeArchive("q.zip", {{"m0.rom", "a"}, {"m1.rom", "b"}, {"x2.rom", "c"}}));
         UnzipIncludeNames[0] = "m?.rom";
         UnzipExcludeNames[0] = "m1.rom";
-        // The replace query of m2.rom comes while the window may be up: look at it then.
-        QStringList seen;
-        QPointer<UnzipProgress> window;
-        Platform::setMessageBoxHook([&](const Platform::MessageRequest& request) {
-            seen.append(request.text);
-            for (QWidget* widget : QApplication::topLevelWidgets())
-                if (auto* progress = qobject_cast<UnzipProgress*>(widget); progress && progress->isVisible()) {
-                    window = progress;
-                    seen.last() += "|" + progress->windowTitle() + "|" + progress->Status->text() + "|" +
-                                   QString::number(progress->Bar->value());
-                }
+        // Counts beyond the name tables are cut to their size; the null entries are passed over.
+        UnzipArchive("q.zip", "dest", 0, 1, 0, 1, 1000, 1000);
+        QCOMPARE(QDir("dest").entryList(QDir::Files), QStringList{"m0.rom"});
+        QCOMPARE(UnzipStatus, PK_OK);
+    }
+
+    // Warnings get their box like any other failure.
+    void warningIsShown()
+    {
+        QVERIFY(writeArchive("w.zip", {{"../outside.rom", "x"}, {"in.rom", "y"}}));
+        MessageBoxSpy spy;
+        UnzipArchive("w.zip", "dest", 0, 1, 0, 1, 0, 0);
+        QCOMPARE(UnzipStatus, PK_WARN);
+        QCOMPARE(spy.requests().size(), 1);
+        QCOMPARE(spy.requests().first().text, "1");
+        QCOMPARE(m_work->read("dest/in.rom"), "y");
+    }
+
+    // The library works on a thread of its own: the window's thread keeps its event loop (repaints,
+    // the progress window) and answers the replace query, while the extraction goes on without it.
+    void windowThreadServesTheExtraction()
+    {
+        QVERIFY(writeArchive("big.zip", manyMembers(3000) << ArchiveMember{"last.rom", "new"}));
+        QVERIFY(m_work->write("big/last.rom", "old"));
+        setUnzipProgressDelay(0);
+
+        PaintCounter mainWindow;
+        mainWindow.setEnabled(false);
+        mainWindow.show();
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, &mainWindow, qOverload<>(&QWidget::update));
+        ticker.start(5);
+
+        bool returned = false;
+        bool busyDuringCall = false;
+        bool extractedWhileBusy = false;
+        // Holds the window's thread until members appear on disk: that needs another thread.
+        QTimer::singleShot(0, [&] {
+            busyDuringCall = !returned;
+            QDeadlineTimer deadline(30000);
+            while (!deadline.hasExpired() && !(extractedWhileBusy = QFileInfo::exists("big/m1000.rom")))
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
+        QThread* askedOn = nullptr;
+        int paintsBeforeQuestion = 0;
+        QString shownAtQuestion;
+        Platform::setMessageBoxHook([&](const Platform::MessageRequest&) {
+            askedOn = QThread::currentThread();
+            paintsBeforeQuestion = mainWindow.paints;
+            if (const UnzipProgress* window = findProgressWindow())
+                shownAtQuestion = window->Status->text();
             return Platform::MessageAnswer::Yes;
         });
-        // Counts beyond the name tables are cut to their size; the null entries are passed over.
-        UnzipArchive("q.zip", "fast", 1, 0, 0, 1, 1000, 1000);
-        setUnzipProgressDelay(0);
-        UnzipArchive("q.zip", "slow", 1, 0, 0, 1, 1000, 1000);
+        UnzipArchive("big.zip", "big", 1, 0, 0, 1, 0, 0);
+        returned = true;
         Platform::setMessageBoxHook({});
-        // A quick extraction shows nothing; once the delay has passed the window appears, gone when the call returns.
-        // No status box comes.
-        QCOMPARE(seen, (QStringList{"Overwrite fast/m2.rom?",
-                                    "Overwrite slow/m2.rom?|Gantrel|Extracting q.zip\n1 of 3 files|333"}));
-        QVERIFY(window.isNull() && !QFileInfo::exists("slow/m1.rom"));
-        QCOMPARE(m_work->read("slow/m0.rom") + m_work->read("slow/m2.rom") + m_work->read("slow/m3.rom"), "acd");
+
+        QVERIFY(busyDuringCall);
+        QVERIFY(extractedWhileBusy);
+        QCOMPARE(askedOn, QApplication::instance()->thread());
+        QVERIFY(paintsBeforeQuestion > 0);
+        QCOMPARE(shownAtQuestion, UnzipProgress::extractingText() + " big.zip\n3000 of 3001 files");
+        QCOMPARE(m_work->read("big/last.rom"), "new");
+        QCOMPARE(UnzipStatus, PK_OK);
     }
+
+    void cancel_data()
+    {
+        QTest::addColumn<int>("way");
+        QTest::newRow("Cancel") << 0;
+        QTest::newRow("Esc") << 1;
+        QTest::newRow("close box") << 2;
+    }
+
+    // Cancel stops after the member being written, with the status of a user's interruption and no box.
+    void cancel()
+    {
+        QFETCH(int, way);
+        QVERIFY(writeArchive("c.zip", manyMembers(10)));
+        QVERIFY(m_work->write("dest/m0001.rom", "old"));
+        setUnzipProgressDelay(0);
+        MessageBoxSpy spy;
+        int questions = 0;
+        // The replace query of m1.rom holds the extraction while the user cancels.
+        Platform::setMessageBoxHook([&](const Platform::MessageRequest& request) {
+            if (request.buttons != Platform::MessageButtons::YesNoCancel)
+                return Platform::MessageAnswer::Ok;
+            ++questions;
+            UnzipProgress* window = nullptr;
+            [&] { QTRY_VERIFY((window = findProgressWindow())); }();
+            if (!window)
+                return Platform::MessageAnswer::Cancel;
+            if (way == 0)
+                QTest::mouseClick(window->Cancel, Qt::LeftButton);
+            else if (way == 1)
+                QTest::keyClick(window, Qt::Key_Escape);
+            else
+                window->close();
+            return Platform::MessageAnswer::Yes;
+        });
+        UnzipArchive("c.zip", "dest", 1, 0, 0, 1, 0, 0);
+        Platform::setMessageBoxHook({});
+        QCOMPARE(questions, 1);
+        QCOMPARE(findProgressWindow(), nullptr);
+        // What follows depends only on the library stopping when asked to.
+        QCOMPARE(UnzipStatus, IZ_CTRLC);
+        QCOMPARE(m_work->read("dest/m0000.rom"), "new");
+        QVERIFY(!QFileInfo::exists("dest/m0009.rom"));
+    }
+
+    // A program told to quit while it extracts asks nothing more and returns once the library has.
+    void quitWhileExtracting()
+    {
+        QVERIFY(writeArchive("q.zip", manyMembers(1000)));
+        QVERIFY(m_work->write("dest/m0999.rom", "old"));
+        MessageBoxSpy spy;
+        QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+        UnzipArchive("q.zip", "dest", 1, 0, 0, 1, 0, 0);
+        QCOMPARE(spy.requests().size(), 0);
+        QCOMPARE(m_work->read("dest/m0999.rom"), "old");
+        QCOMPARE(UnzipStatus, IZ_CTRLC); // the library stopped when asked to
+        // Running the application's loop once clears the request to quit for the tests that follow.
+        QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+    }
+
+private:
+    static UnzipProgress* findProgressWindow()
+    {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* progress = qobject_cast<UnzipProgress*>(widget); progress && progress->isVisible())
+                return progress;
+        return nullptr;
+    }
+
+    // Members m0000.rom, m0001.rom, ... holding "new".
+    static QList<ArchiveMember> manyMembers(int count)
+    {
+        QList<ArchiveMember> members;
+        for (int i = 0; i < count; ++i)
+            members.append(ArchiveMember{QStringLiteral("m%1.rom").arg(i, 4, 10, QLatin1Char('0')), "new"});
+        return members;
+    }
+
+    struct PaintCounter final : QWidget
+    {
+        int paints = 0;
+        void paintEvent(QPaintEvent*) override { ++paints; }
+    };
 };
 
 QTEST_MAIN(TestUnzipModule)
