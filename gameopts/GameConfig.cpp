@@ -36,23 +36,6 @@ void parseRemapLine(const QString& line, GameConfig::Row* row)
     }
 }
 
-// The dialog can show only whole numbers from -1 to 10: anything else is brought to one of them.
-QString usableEntry(const QString& text)
-{
-    if (text == noButtonInFile)
-        return noButton;
-    bool ok = false;
-    int value = text.toInt(&ok);
-    if (!ok) {
-        // Digits too many for an int are still a whole number, far beyond the range on its side.
-        static const QRegularExpression wholeNumber(QStringLiteral("^[+-]?[0-9]+$"));
-        if (!wholeNumber.match(text).hasMatch())
-            return noButton;
-        value = text.startsWith(QLatin1Char('-')) ? GameDevices::NoButton : GameDevices::MaxButton;
-    }
-    return QString::number(std::clamp(value, GameDevices::NoButton, GameDevices::MaxButton));
-}
-
 QString fileEntry(const QString& entry)
 {
     return entry.isEmpty() || entry == noButton ? noButtonInFile : entry;
@@ -67,6 +50,19 @@ QString dipValue(QString value)
 }
 
 } // namespace
+
+int GameDevices::buttonValue(const QString& entry)
+{
+    bool ok = false;
+    const int value = entry.toInt(&ok);
+    if (ok)
+        return std::clamp(value, NoButton, MaxButton);
+    // Digits too many for an int are still a whole number, far beyond the range on its side.
+    static const QRegularExpression wholeNumber(QStringLiteral("^[+-]?[0-9]+$"));
+    if (!wholeNumber.match(entry).hasMatch())
+        return NoButton;
+    return entry.startsWith(QLatin1Char('-')) ? NoButton : MaxButton;
+}
 
 QString GameDevices::linePrefix(int index)
 {
@@ -118,9 +114,12 @@ GameConfig parseGameConfig(const QByteArray& data)
             config.dip3 = value.mid(11, 2);
         }
     }
+    // Entries stay as written ("03", "+1"), so that one whose bar is not moved goes back unchanged.
     for (size_t device = 1; device <= GameDevices::Count; ++device) {
-        for (QString& entry : config.k[device])
-            entry = usableEntry(entry);
+        for (QString& entry : config.k[device]) {
+            if (entry.isEmpty() || entry == noButtonInFile)
+                entry = noButton;
+        }
     }
     return config;
 }
