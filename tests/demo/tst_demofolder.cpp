@@ -45,6 +45,11 @@ private slots:
         QVERIFY2(pictures > 0 && missing > 0,
                  qPrintable(QStringLiteral("%1 with, %2 without").arg(pictures).arg(missing)));
 
+        // The guide that the message about a missing catalogue names lies beside the catalogue.
+        const QByteArray guide = work.read("demo/Gantrel.txt");
+        QVERIFY(guide.contains("roms.txt") && guide.contains("gantrel.ini"));
+        QCOMPARE(guide.count("\r\n"), guide.count('\n'));
+
         // The stand-in emulator records how it was started.
         QProcess emulator;
         emulator.setWorkingDirectory(copy);

@@ -1,6 +1,6 @@
 #!/bin/sh
-# Installs the build into a temporary prefix and checks that the program, its desktop entry and its
-# icons land where desktops look for them.
+# Installs the build into a temporary prefix and checks that the program, its desktop entry, its
+# icons and its guide land where desktops and users look for them.
 #
 # Usage: install.sh <build folder>
 set -eu
@@ -29,6 +29,9 @@ for size in 16 32; do
     [ -f "$icon" ] || fail "no icon share/icons/hicolor/${size}x${size}/apps/gantrel.png"
     [ "$(od -An -c -N4 "$icon" | tr -d ' ')" = '211PNG' ] || fail "the ${size}x${size} icon is not a PNG file"
 done
+guide="$prefix/share/doc/gantrel/Gantrel.txt"
+[ -f "$guide" ] || fail "no guide share/doc/gantrel/Gantrel.txt"
+grep -q 'roms.txt' "$guide" || fail "the guide does not tell how roms.txt is written"
 command -v desktop-file-validate >/dev/null 2>&1 || fail "desktop-file-validate is missing: run scripts/install-deps.sh"
 desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the desktop entry"
 echo PASS
