@@ -1,4 +1,6 @@
+#include "GameConfig.h"
 #include "Inputfrm.h"
+#include "LocalText.h"
 #include "MessageBoxSpy.h"
 #include "WorkFolder.h"
 
@@ -62,6 +64,22 @@ private slots:
         QCOMPARE(lines[5] + lines[7] + lines[11] + lines[14],
                  QByteArray("-remapbut       JOY1 1 0\r-remapbut    4BUTTON 3 1 255 255 255 255 255 255\r"
                             "-remapbut SIDEWINDER 255 255 255 255 255 255 255 9\r-dip 1F 00 3D\r"));
+    }
+
+    // Entries whose bar does not move, and bytes of another code page, are written back as read.
+    void savedAsRead()
+    {
+        GameConfig config;
+        config.k[1] = {"+1", "00", "-1", "-1", "-1", "-1", "-1", "-1"};
+        config.k[3] = {"03", "-1", "-1", "-1", "-1", "-1", "-1", "0002"};
+        config.dip1 = Platform::decodeLocal("\xE9\xE9");
+        const QByteArray file = LineWriter::encode(gameConfigLines(config));
+        QVERIFY(m_work->write("game.ini", file));
+        open();
+        pick(3);
+        QCOMPARE(child<QScrollBar>("SH")->value(), 2);
+        QVERIFY(close(QStringLiteral("OK")).isEmpty());
+        QCOMPARE(m_work->read("game.ini"), file);
     }
 
     void closes_data()

@@ -134,6 +134,20 @@ private slots:
                                             : file);
     }
 
+    // OK writes back what it does not change as it was read: the user's own switches after a comma,
+    // and bytes of another code page. The device box's list follows the device read from the file.
+    void savedAsRead()
+    {
+        const QByteArray head = "-res 384 224\r\n-frameskip AUTO\r\n-vsync OFF\r\n-setinput 1 ";
+        const QByteArray tail = "\r\n-setinput 2 key1\r\nother\r\n-sound 1, -joy 2, -cfg caf\xE9.cfg\r\n";
+        open(head + "SNESPAD1" + tail);
+        QTest::keyClick(player(0), Qt::Key_Down);
+        QCOMPARE(player(0)->currentText(), QStringLiteral("Snes Pad 2 lpt2 (8 Butt)"));
+        click({"OK"});
+        QTRY_VERIFY(m_frm.isNull());
+        QCOMPARE(m_work->read("Gantrel.ini"), head + "SNESPAD2" + tail);
+    }
+
     void failedWriteKeepsDialogOpen()
     {
         // The name the new file must take is held by a folder.
