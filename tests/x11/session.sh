@@ -48,6 +48,9 @@ until_ok() {
 
 has_display() { [ -s "$work/display" ]; }
 
+# Runs the program in its folder; a test that starts it otherwise defines its own after sourcing this file.
+start_program() { cd "$run" && exec "$program"; }
+
 # Starts the X server and the program; the program's folder is $run, its output $work/gantrel.out.
 start_session() {
     for tool in Xvfb xdotool xwininfo import convert; do
@@ -75,7 +78,7 @@ start_session() {
 
     run="$work/run"
     cp -a "$demo" "$run"
-    (cd "$run" && exec "$program") >"$work/gantrel.out" 2>&1 &
+    (start_program) >"$work/gantrel.out" 2>&1 &
     app_pid=$!
 }
 
