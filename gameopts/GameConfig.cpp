@@ -115,9 +115,11 @@ GameConfig parseGameConfig(const QByteArray& data)
         }
     }
     // Entries stay as written ("03", "+1"), so that one whose bar is not moved goes back unchanged.
+    // Only a quoted line can give one a comma or a line break, which could not go back on its line.
     for (size_t device = 1; device <= GameDevices::Count; ++device) {
         for (QString& entry : config.k[device]) {
-            if (entry.isEmpty() || entry == noButtonInFile)
+            if (entry.isEmpty() || entry == noButtonInFile || entry.contains(QLatin1Char(',')) ||
+                entry.contains(QLatin1Char('\r')) || entry.contains(QLatin1Char('\n')))
                 entry = noButton;
         }
     }
