@@ -3,8 +3,6 @@
 #include "FileLookup.h"
 #include "ItemReader.h"
 
-#include <QRegularExpression>
-
 #include <algorithm>
 
 namespace {
@@ -17,6 +15,15 @@ const QString noButton = QStringLiteral("-1");
 const QString noButtonInFile = QStringLiteral("255");
 
 constexpr int prefixLength = 21;
+
+// Digits, with a sign or not.
+bool isWholeNumber(const QString& text)
+{
+    const qsizetype start = text.startsWith(u'+') || text.startsWith(u'-') ? 1 : 0;
+    if (text.size() == start)
+        return false;
+    return std::all_of(text.begin() + start, text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
 
 // The values of a remap line start in column 22. Each is a run of non-blanks ended by one blank or
 // the end of the line, so two blanks in a row give an empty value and shift the later ones.
@@ -53,14 +60,13 @@ QString dipValue(QString value)
 
 int GameDevices::buttonValue(const QString& entry)
 {
+    if (!isWholeNumber(entry))
+        return NoButton;
     bool ok = false;
     const int value = entry.toInt(&ok);
     if (ok)
         return std::clamp(value, NoButton, MaxButton);
     // Digits too many for an int are still a whole number, far beyond the range on its side.
-    static const QRegularExpression wholeNumber(QStringLiteral("^[+-]?[0-9]+$"));
-    if (!wholeNumber.match(entry).hasMatch())
-        return NoButton;
     return entry.startsWith(QLatin1Char('-')) ? NoButton : MaxButton;
 }
 
@@ -114,12 +120,11 @@ GameConfig parseGameConfig(const QByteArray& data)
             config.dip3 = value.mid(11, 2);
         }
     }
-    // Entries stay as written ("03", "+1"), so that one whose bar is not moved goes back unchanged.
-    // Only a quoted line can give one a comma or a line break, which could not go back on its line.
+    // A whole number keeps its spelling ("03", "+1"), so that an entry whose bar is not moved goes back
+    // unchanged; anything else is no button.
     for (size_t device = 1; device <= GameDevices::Count; ++device) {
         for (QString& entry : config.k[device]) {
-            if (entry.isEmpty() || entry == noButtonInFile || entry.contains(QLatin1Char(',')) ||
-                entry.contains(QLatin1Char('\r')) || entry.contains(QLatin1Char('\n')))
+            if (entry == noButtonInFile || !isWholeNumber(entry))
                 entry = noButton;
         }
     }
