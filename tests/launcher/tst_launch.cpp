@@ -12,9 +12,11 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <cerrno>
 #include <cstdio>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -102,6 +104,8 @@ private slots:
         QVERIFY(openWindow() && select("Pac Man"));
         QCOMPARE(launch(), arguments);
         QVERIFY(m_frm->isEnabled());
+        // The emulator is no child of the program's, so none is left over as a zombie.
+        QVERIFY(::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD);
         // An unpacked set is started as it lies.
         QCOMPARE(m_files, QStringList{"./pacman/pacman.rom"});
 
