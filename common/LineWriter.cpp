@@ -4,7 +4,6 @@
 #include "LocalText.h"
 #include "OwnedFd.h"
 
-#include <QIODevice>
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -73,15 +72,6 @@ bool writeAll(int fd, const QByteArray& bytes)
 }
 
 } // namespace
-
-LineWriter::LineWriter(QIODevice* device) : m_device(device) {}
-
-bool LineWriter::writeLine(const QString& line)
-{
-    QByteArray bytes = Platform::encodeLocal(line);
-    bytes.append("\r\n");
-    return m_device->write(bytes) == bytes.size();
-}
 
 QByteArray LineWriter::encode(const QStringList& lines)
 {

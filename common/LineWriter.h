@@ -5,22 +5,13 @@
 #include <QString>
 #include <QStringList>
 
-class QIODevice;
-
 // Writes text files as the emulator expects them: one line at a time, each ended by CR LF, in the
 // local 8-bit encoding (Platform::encodeLocal, so text read from a file goes back as its bytes),
 // without any quoting.
 class LineWriter final
 {
 public:
-    explicit LineWriter(QIODevice* device);
-
-    bool writeLine(const QString& line);
-
     static QByteArray encode(const QStringList& lines);
-
-private:
-    QIODevice* m_device;
 };
 
 struct SaveResult
