@@ -6,6 +6,8 @@
 
 #include <QRandomGenerator>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -29,10 +31,31 @@ struct DirCloser
     void operator()(DIR* dir) const { ::closedir(dir); }
 };
 
-// The names in the folder that spell `name` with other letter case, or exactly.
-std::vector<QByteArray> spellingsOf(int folderFd, const QString& name)
+// The new file of a save: ".<name>.<random hex>.new".
+QByteArray temporaryName(const QByteArray& target, quint32 random)
 {
-    std::vector<QByteArray> found;
+    return "." + target + "." + QByteArray::number(random, 16) + ".new";
+}
+
+bool isTemporaryOf(const QByteArray& entry, const QByteArray& target)
+{
+    const QByteArray start = "." + target + ".";
+    if (!entry.startsWith(start) || !entry.endsWith(".new") || entry.size() <= start.size() + 4)
+        return false;
+    const QByteArray random = entry.mid(start.size(), entry.size() - start.size() - 4);
+    return std::all_of(random.begin(), random.end(),
+                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+}
+
+struct Listing
+{
+    std::vector<QByteArray> spellings; // `name` exactly or with other letter case
+    std::vector<QByteArray> leftOver;  // new files of saves that a crash ended before their rename
+};
+
+Listing listNames(int folderFd, const QString& name, const QByteArray& target)
+{
+    Listing found;
     const int listFd = ::dup(folderFd);
     if (listFd < 0)
         return found;
@@ -44,7 +67,9 @@ std::vector<QByteArray> spellingsOf(int folderFd, const QString& name)
     while (const dirent* entry = ::readdir(dir.get())) {
         const QByteArray bytes(entry->d_name);
         if (Platform::decodeLocal(bytes).compare(name, Qt::CaseInsensitive) == 0)
-            found.push_back(bytes);
+            found.spellings.push_back(bytes);
+        else if (isTemporaryOf(bytes, target))
+            found.leftOver.push_back(bytes);
     }
     return found;
 }
@@ -99,7 +124,8 @@ SaveResult saveLines(const QDir& folder, const QString& name, const QStringList&
     // A file that the user may not write is left as it is, whatever the case of its name. A link is
     // judged by the file it leads to: that is the file the user sees and every reader reads.
     const QByteArray target = Platform::encodeLocal(name);
-    const std::vector<QByteArray> spellings = spellingsOf(folderFd.get(), name);
+    const Listing listing = listNames(folderFd.get(), name, target);
+    const std::vector<QByteArray>& spellings = listing.spellings;
     mode_t mode = 0666;
     for (const QByteArray& spelling : spellings) {
         const std::optional<struct stat> info = entryInfo(folderFd.get(), spelling);
@@ -118,7 +144,7 @@ SaveResult saveLines(const QDir& folder, const QString& name, const QStringList&
     QByteArray temporary;
     Platform::OwnedFd file;
     for (int attempt = 0; attempt < 16 && !file.valid(); ++attempt) {
-        temporary = "." + target + "." + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".new";
+        temporary = temporaryName(target, QRandomGenerator::global()->generate());
         file = Platform::OwnedFd(::openat(folderFd.get(), temporary.constData(),
                                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!file.valid() && errno != EEXIST)
@@ -157,6 +183,10 @@ SaveResult saveLines(const QDir& folder, const QString& name, const QStringList&
             (written && info->st_dev == written->st_dev && info->st_ino == written->st_ino))
             continue;
         if (::unlinkat(folderFd.get(), spelling.constData(), 0) == 0)
+            Platform::fileChanged();
+    }
+    for (const QByteArray& left : listing.leftOver) {
+        if (::unlinkat(folderFd.get(), left.constData(), 0) == 0)
             Platform::fileChanged();
     }
     result.ok = true;

@@ -26,5 +26,5 @@ struct SaveResult
 // replaced by the new file; the file it leads to is never written. When any spelling of the name
 // (same letters in another case) is a file the user may not write, or a link to one, nothing is
 // changed. After success, the other spellings are removed, so exactly one file of that name is
-// left, spelt as `name`.
+// left, spelt as `name`, and new files that an ended save of this name left behind are removed.
 SaveResult saveLines(const QDir& folder, const QString& name, const QStringList& lines);

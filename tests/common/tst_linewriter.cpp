@@ -51,10 +51,12 @@ private slots:
     {
         WorkFolder work;
         QVERIFY(work.write("GANTREL.INI", "old upper\r\n") && work.write("gantrel.ini", "old lower\r\n"));
-        QVERIFY(work.write("gantrel.ini.bak", "keep\r\n"));
+        QVERIFY(work.write("gantrel.ini.bak", "keep\r\n") && work.write(".Gantrel.ini.5e1f.new", "half"));
+        QVERIFY(work.write(".Gantrel.ini.mine.new", "not from a save"));
         const SaveResult result = saveLines(work.dir(), "Gantrel.ini", {"-vsync OFF"});
         QVERIFY2(result.ok, qPrintable(result.error));
-        QCOMPARE(work.dir().entryList(QDir::Files, QDir::Name), QStringList({"Gantrel.ini", "gantrel.ini.bak"}));
+        QCOMPARE(work.dir().entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                 QStringList({".Gantrel.ini.mine.new", "Gantrel.ini", "gantrel.ini.bak"}));
         QCOMPARE(work.read("Gantrel.ini"), QByteArray("-vsync OFF\r\n"));
     }
 
