@@ -12,6 +12,7 @@
 #include "Inputfrm.h"
 #include "ItemReader.h"
 #include "LaunchPlan.h"
+#include "LocalText.h"
 #include "MessageBox.h"
 #include "OptionFrm.h"
 #include "ProcessStart.h"
@@ -31,7 +32,11 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <cerrno>
 #include <cstdio>
+#include <vector>
+
+#include <unistd.h>
 
 using Platform::formFont;
 using Platform::twipsRect;
@@ -66,6 +71,19 @@ public:
 private:
     QPointer<QWidget> m_focused;
 };
+
+// The folder the program runs in, by the bytes of its name: QDir::current() would lose those that
+// are not UTF-8, and no file of the folder would be found.
+QString currentFolder()
+{
+    std::vector<char> buffer(4096);
+    while (!::getcwd(buffer.data(), buffer.size())) {
+        if (errno != ERANGE)
+            return QDir::currentPath();
+        buffer.resize(buffer.size() * 2);
+    }
+    return Platform::decodeLocal(buffer.data());
+}
 
 } // namespace
 
@@ -417,7 +435,7 @@ int MainFrm::run()
         QStringLiteral("%1.%2.%3").arg(Platform::appMajor()).arg(Platform::appMinor()).arg(Platform::appRevision()));
     QApplication::setWindowIcon(Platform::appIcon());
 
-    auto* window = new MainFrm(QDir::current());
+    auto* window = new MainFrm(QDir(currentFolder()));
     window->setAttribute(Qt::WA_DeleteOnClose);
     if (!window->Form_Load()) {
         delete window;

@@ -13,6 +13,11 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include <cstdio>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 // The smallest well-formed GIF: one white pixel.
@@ -97,6 +102,21 @@ private slots:
         QVERIFY(box.caption == QLatin1String("Gantrel Error") && box.buttons == Platform::MessageButtons::Ok);
         const QWidgetList windows = QApplication::topLevelWidgets();
         QVERIFY(std::none_of(windows.begin(), windows.end(), [](QWidget* w) { return w->isVisible(); }));
+    }
+
+    // A folder whose name is not UTF-8 is still searched under its own name: the emulator is found
+    // there, and the missing catalogue is what stops the start.
+    void folderNameKeptAsBytes()
+    {
+        const QByteArray folder = QFile::encodeName(m_work->path()) + "/caf\xe9";
+        QVERIFY(::mkdir(folder.constData(), 0755) == 0 && ::chdir(folder.constData()) == 0);
+        std::FILE* emulator = std::fopen("torvak.exe", "wb");
+        QVERIFY(emulator && std::fclose(emulator) == 0);
+        MessageBoxSpy spy;
+        QCOMPARE(MainFrm::run(), 1);
+        QCOMPARE(spy.requests().size(), 1);
+        QVERIFY2(spy.requests().first().text.startsWith("File Roms.txt Not Found!"),
+                 qPrintable(spy.requests().first().text));
     }
 
     void opensWithNothingSelected()
