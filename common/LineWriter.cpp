@@ -126,7 +126,7 @@ SaveResult saveLines(const QDir& folder, const QString& name, const QStringList&
     const QByteArray target = Platform::encodeLocal(name);
     const Listing listing = listNames(folderFd.get(), name, target);
     const std::vector<QByteArray>& spellings = listing.spellings;
-    mode_t mode = 0666;
+    std::optional<mode_t> mode;
     for (const QByteArray& spelling : spellings) {
         const std::optional<struct stat> info = entryInfo(folderFd.get(), spelling);
         if (!info || S_ISDIR(info->st_mode))
@@ -146,7 +146,7 @@ SaveResult saveLines(const QDir& folder, const QString& name, const QStringList&
     for (int attempt = 0; attempt < 16 && !file.valid(); ++attempt) {
         temporary = temporaryName(target, QRandomGenerator::global()->generate());
         file = Platform::OwnedFd(::openat(folderFd.get(), temporary.constData(),
-                                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+                                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
         if (!file.valid() && errno != EEXIST)
             break;
     }
@@ -163,7 +163,11 @@ SaveResult saveLines(const QDir& folder, const QString& name, const QStringList&
     if (!writeAll(file.get(), LineWriter::encode(lines)))
         return abandon(errno ? errno : EIO);
     Platform::fileChanged();
-    if (::fchmod(file.get(), mode) != 0 || ::fsync(file.get()) != 0)
+    // The rewritten file keeps the old one's permissions where the file system keeps any (FAT does not,
+    // and refuses to be asked). A file system that cannot flush a file says so with EINVAL.
+    if (mode)
+        ::fchmod(file.get(), *mode);
+    if (::fsync(file.get()) != 0 && errno != EINVAL && errno != ENOTSUP)
         return abandon(errno);
     if (file.reset() != 0)
         return abandon(errno);
