@@ -60,6 +60,24 @@ private slots:
         QCOMPARE(work.read("Gantrel.ini"), QByteArray("-vsync OFF\r\n"));
     }
 
+    // A new file gets the permissions the umask leaves; a rewritten one keeps those it had.
+    void permissions()
+    {
+        WorkFolder work;
+        const auto mode = [&work](const char* name) {
+            struct stat info = {};
+            return ::stat(QFile::encodeName(work.filePath(name)).constData(), &info) == 0 ? int(info.st_mode & 07777)
+                                                                                          : -1;
+        };
+        QVERIFY(work.write("b.ini", "old") &&
+                ::chmod(QFile::encodeName(work.filePath("b.ini")).constData(), 0640) == 0);
+        const mode_t mask = ::umask(022);
+        const bool saved = saveLines(work.dir(), "a.ini", {"x"}).ok && saveLines(work.dir(), "b.ini", {"x"}).ok;
+        ::umask(mask);
+        QVERIFY(saved);
+        QCOMPARE(QList<int>({mode("a.ini"), mode("b.ini")}), QList<int>({0644, 0640}));
+    }
+
     void failedSaveKeepsOldFile()
     {
         WorkFolder work;
