@@ -1,7 +1,16 @@
 #include "ItemReader.h"
 
-#include <QFile>
-#include <QStringDecoder>
+#include <algorithm>
+
+#include "LocalText.h"
+#include "OwnedFd.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -25,14 +34,50 @@ ItemReader::ItemReader(QByteArray data) : m_data(std::move(data))
 
 bool ItemReader::readFile(const QString& path, QByteArray* data, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        data->clear();
+    data->clear();
+    const auto fail = [error](const QString& why) {
         if (error)
-            *error = file.errorString();
+            *error = why;
         return false;
+    };
+    // Not blocking on open: a pipe put where a file is expected must not hang the window.
+    const Platform::OwnedFd fd(::open(Platform::encodeLocal(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid())
+        return fail(Platform::decodeLocal(std::strerror(errno)));
+    struct stat info = {};
+    if (::fstat(fd.get(), &info) != 0)
+        return fail(Platform::decodeLocal(std::strerror(errno)));
+    if (!S_ISREG(info.st_mode))
+        return fail(QStringLiteral("It is not an ordinary file."));
+    const auto tooLarge = [&] {
+        return fail(QStringLiteral("It is larger than %1 MB, more than such a file ever holds.")
+                        .arg(MaxFileSize / (1024 * 1024)));
+    };
+    if (info.st_size > MaxFileSize)
+        return tooLarge();
+
+    // The size may change while the file is read: read up to one byte past the limit.
+    QByteArray bytes(static_cast<qsizetype>(info.st_size) + 1, Qt::Uninitialized);
+    qsizetype filled = 0;
+    for (;;) {
+        if (filled == bytes.size()) {
+            if (filled > MaxFileSize)
+                return tooLarge();
+            bytes.resize(std::min<qsizetype>(bytes.size() * 2, MaxFileSize + 1));
+        }
+        const ssize_t got = ::read(fd.get(), bytes.data() + filled, static_cast<size_t>(bytes.size() - filled));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return fail(Platform::decodeLocal(std::strerror(errno)));
+        if (got == 0)
+            break;
+        filled += got;
     }
-    *data = file.readAll();
+    if (filled > MaxFileSize)
+        return tooLarge();
+    bytes.truncate(filled);
+    *data = std::move(bytes);
     return true;
 }
 
@@ -48,10 +93,7 @@ bool ItemReader::readItem(QString* item)
 {
     QByteArrayView bytes;
     const bool ok = readItemView(&bytes);
-    // The plain decoder drops a byte-order mark at the start of what it is given, as if each item
-    // began a file: only the file's first item may lose one, and that is done above.
-    QStringDecoder decode(QStringDecoder::System, QStringDecoder::Flag::ConvertInitialBom);
-    *item = decode(bytes);
+    *item = Platform::decodeLocal(bytes);
     return ok;
 }
 

@@ -11,13 +11,18 @@
 // - any other item runs up to the next comma or line end, without its trailing blanks;
 // - the comma or line end that ends an item is consumed with it; an empty line is one empty item.
 // A line ends with CR LF, a lone LF or a lone CR. A UTF-8 byte-order mark at the very start is
-// skipped. Bytes are decoded in the local 8-bit encoding.
+// skipped. Bytes are decoded without loss (Platform::decodeLocal), so an item written back gives
+// the bytes that were read.
 class ItemReader final
 {
 public:
     explicit ItemReader(QByteArray data);
 
-    // Reads a whole file. Returns false, and an empty reader, when it cannot be opened.
+    // No file Gantrel reads comes near this size: a larger one is refused rather than held in memory.
+    static constexpr qint64 MaxFileSize = qint64(64) * 1024 * 1024;
+
+    // Reads a whole ordinary file of at most MaxFileSize bytes. Returns false, with `data` empty and
+    // `error` saying why, when it cannot be read or is larger.
     static bool readFile(const QString& path, QByteArray* data, QString* error = nullptr);
 
     // The end test, made between items.

@@ -209,8 +209,9 @@ int main(int argc, char* argv[])
             die(QStringLiteral("cannot create %1/%2").arg(output, QLatin1String(sub)));
     }
 
-    // Plain byte copies: roms.txt must keep its CR LF line ends.
+    // Plain byte copies: roms.txt and the guide must keep their CR LF line ends.
     copyFile(source + QStringLiteral("/roms.txt"), output + QStringLiteral("/roms.txt"));
+    copyFile(source + QStringLiteral("/Gantrel.txt"), output + QStringLiteral("/Gantrel.txt"));
     const QString emulator = output + QStringLiteral("/torvak.exe");
     copyFile(source + QStringLiteral("/torvak.exe"), emulator);
     // Runnable by anyone, whatever the checkout did to the mode bits.

@@ -1,18 +1,26 @@
 // A game's file read, written and read again: the writer must keep what the reader found.
 #include "FuzzSupport.h"
 #include "GameConfig.h"
+#include "LocalText.h"
+
+#include <algorithm>
 
 namespace {
 
 // The DIP line goes out without quoting: a comma in a value ends the item early and blanks at the
-// end of the line are dropped on reading, and the writer turns line breaks into blanks. Other
-// values, and every button entry the file holds, must come back unchanged.
+// end of the line are dropped on reading, and the writer turns line breaks into blanks. A value
+// cut out of the middle of a character of four UTF-8 bytes has no bytes of its own. Other values,
+// and every button entry the file holds, must come back unchanged.
 bool survivesWriting(const GameConfig& config)
 {
     const QString values = config.dip1 + config.dip2 + config.dip3;
     const QString line = gameConfigLines(config).constLast();
-    return !values.contains(',') && !values.contains('\r') && !values.contains('\n') && !line.endsWith(' ') &&
-           !line.endsWith('\t');
+    const auto keepsBytes = [](const QString& value) {
+        return Platform::decodeLocal(Platform::encodeLocal(value)) == value;
+    };
+    const bool wholeCharacters = keepsBytes(config.dip1) && keepsBytes(config.dip2) && keepsBytes(config.dip3);
+    return wholeCharacters && !values.contains(',') && !values.contains('\r') && !values.contains('\n') &&
+           !line.endsWith(' ') && !line.endsWith('\t');
 }
 
 } // namespace
@@ -20,11 +28,13 @@ bool survivesWriting(const GameConfig& config)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const GameConfig first = parseGameConfig(bytesOf(data, size));
+    // Entries keep the spelling of a whole number; anything else is none.
     for (const GameConfig::Row& row : first.k) {
         for (const QString& entry : row) {
-            bool ok = false;
-            const int value = entry.toInt(&ok);
-            require(ok && value >= GameDevices::NoButton && value <= GameDevices::MaxButton, "entry out of range");
+            const qsizetype start = entry.startsWith('+') || entry.startsWith('-') ? 1 : 0;
+            require(entry.size() > start &&
+                        std::all_of(entry.begin() + start, entry.end(), [](QChar c) { return c >= '0' && c <= '9'; }),
+                    "entry that is no whole number");
         }
     }
     // The file holds only the entries a device has (two for a joystick): compare what is written.

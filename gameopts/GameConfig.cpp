@@ -3,8 +3,6 @@
 #include "FileLookup.h"
 #include "ItemReader.h"
 
-#include <QRegularExpression>
-
 #include <algorithm>
 
 namespace {
@@ -17,6 +15,15 @@ const QString noButton = QStringLiteral("-1");
 const QString noButtonInFile = QStringLiteral("255");
 
 constexpr int prefixLength = 21;
+
+// Digits, with a sign or not.
+bool isWholeNumber(const QString& text)
+{
+    const qsizetype start = text.startsWith(u'+') || text.startsWith(u'-') ? 1 : 0;
+    if (text.size() == start)
+        return false;
+    return std::all_of(text.begin() + start, text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
 
 // The values of a remap line start in column 22. Each is a run of non-blanks ended by one blank or
 // the end of the line, so two blanks in a row give an empty value and shift the later ones.
@@ -36,23 +43,6 @@ void parseRemapLine(const QString& line, GameConfig::Row* row)
     }
 }
 
-// The dialog can show only whole numbers from -1 to 10: anything else is brought to one of them.
-QString usableEntry(const QString& text)
-{
-    if (text == noButtonInFile)
-        return noButton;
-    bool ok = false;
-    int value = text.toInt(&ok);
-    if (!ok) {
-        // Digits too many for an int are still a whole number, far beyond the range on its side.
-        static const QRegularExpression wholeNumber(QStringLiteral("^[+-]?[0-9]+$"));
-        if (!wholeNumber.match(text).hasMatch())
-            return noButton;
-        value = text.startsWith(QLatin1Char('-')) ? GameDevices::NoButton : GameDevices::MaxButton;
-    }
-    return QString::number(std::clamp(value, GameDevices::NoButton, GameDevices::MaxButton));
-}
-
 QString fileEntry(const QString& entry)
 {
     return entry.isEmpty() || entry == noButton ? noButtonInFile : entry;
@@ -67,6 +57,18 @@ QString dipValue(QString value)
 }
 
 } // namespace
+
+int GameDevices::buttonValue(const QString& entry)
+{
+    if (!isWholeNumber(entry))
+        return NoButton;
+    bool ok = false;
+    const int value = entry.toInt(&ok);
+    if (ok)
+        return std::clamp(value, NoButton, MaxButton);
+    // Digits too many for an int are still a whole number, far beyond the range on its side.
+    return entry.startsWith(QLatin1Char('-')) ? NoButton : MaxButton;
+}
 
 QString GameDevices::linePrefix(int index)
 {
@@ -118,9 +120,13 @@ GameConfig parseGameConfig(const QByteArray& data)
             config.dip3 = value.mid(11, 2);
         }
     }
+    // A whole number keeps its spelling ("03", "+1"), so that an entry whose bar is not moved goes back
+    // unchanged; anything else is no button.
     for (size_t device = 1; device <= GameDevices::Count; ++device) {
-        for (QString& entry : config.k[device])
-            entry = usableEntry(entry);
+        for (QString& entry : config.k[device]) {
+            if (entry == noButtonInFile || !isWholeNumber(entry))
+                entry = noButton;
+        }
     }
     return config;
 }

@@ -53,10 +53,14 @@ QString linePrefix(int index);
 constexpr int NoButton = -1;
 constexpr int MaxButton = 10;
 
+// The position a bar shows for an entry: a whole number brought into the range, anything else none.
+// "255" has been read as "-1" already.
+int buttonValue(const QString& entry);
+
 } // namespace GameDevices
 
 // The content of a game's file: which device button drives each logical input, per device, and the
-// three DIP switch values. Entries are held as text; "-1" is no button.
+// three DIP switch values. Entries are held as text, as the file spells them; "-1" is no button.
 struct GameConfig
 {
     using Row = std::array<QString, GameDevices::InputCount>;

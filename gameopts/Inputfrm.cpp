@@ -256,9 +256,9 @@ void Inputfrm::LoadGameIni()
     if (!readGameConfig(m_workDir, m_romname, &config, &error)) {
         // OK would replace the file with what the dialog shows, so the user must know it was not read.
         if (!error.isEmpty())
-            Platform::messageBox(QStringLiteral("The options in %1 could not be read: %2")
-                                     .arg(gameConfigFileName(m_romname), error),
-                                 QStringLiteral("Gantrel Error"));
+            Platform::messageBox(
+                QStringLiteral("The options in %1 could not be read: %2").arg(gameConfigFileName(m_romname), error),
+                QStringLiteral("Gantrel Error"));
         return;
     }
     k = config.k;
@@ -272,7 +272,7 @@ void Inputfrm::ShowMapping()
 {
     const GameConfig::Row& row = k[static_cast<size_t>(Idev)];
     for (size_t input = 0; input < m_bars.size(); ++input)
-        m_bars[input]->setValue(row[input].toInt());
+        m_bars[input]->setValue(GameDevices::buttonValue(row[input]));
 }
 
 void Inputfrm::Dev_click()
@@ -339,7 +339,10 @@ void Inputfrm::barChange(int input)
         m_fields[index]->setText(v == GameDevices::NoButton ? noneText : QString::number(v));
     else
         bar->setValue(BDev - 1); // runs this handler again, which shows and stores the new position
-    k[static_cast<size_t>(Idev)][index] = QString::number(bar->value());
+    // An entry that already reads as this position keeps its spelling ("03" stays "03").
+    QString& entry = k[static_cast<size_t>(Idev)][index];
+    if (GameDevices::buttonValue(entry) != bar->value() || entry.isEmpty())
+        entry = QString::number(bar->value());
 }
 
 void Inputfrm::dip1_Change()

@@ -4,6 +4,10 @@
 #include "InstalledIndex.h"
 #include "ItemReader.h"
 #include "LaunchTransaction.h"
+#include "LocalText.h"
+
+#include <QCollator>
+#include <QLocale>
 
 #include <algorithm>
 
@@ -27,7 +31,8 @@ Catalogue readCatalogue(const QDir& workDir)
     catalogue.found = true;
 
     QByteArray data;
-    ItemReader::readFile(path, &data);
+    if (!ItemReader::readFile(path, &data, &catalogue.error))
+        return catalogue;
     const InstalledIndex installed(workDir);
 
     ItemReader reader(std::move(data));
@@ -52,7 +57,7 @@ Catalogue readCatalogue(const QDir& workDir)
         if (catalogue.table.count() == GameTable::SlotCount)
             ++catalogue.notStored;
         else
-            catalogue.table.add(QString::fromLocal8Bit(name), QString::fromLocal8Bit(description), zipped);
+            catalogue.table.add(Platform::decodeLocal(name), Platform::decodeLocal(description), zipped);
     }
     return catalogue;
 }
@@ -63,7 +68,13 @@ QStringList sortedForList(const GameTable& table)
     descriptions.reserve(table.count());
     for (int i = 0; i < table.count(); ++i)
         descriptions.append(table.romdesc(i));
+    // As people read them in the system's language: accented letters beside their plain ones.
+    // The C locale orders by code point, which is no order for people: it gets the common one.
+    const QLocale locale = QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale();
+    QCollator collator(locale);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(false);
     std::stable_sort(descriptions.begin(), descriptions.end(),
-                     [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+                     [&collator](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
     return descriptions;
 }

@@ -31,3 +31,14 @@ void GameList::keyPressEvent(QKeyEvent* event)
     }
     QListWidget::keyPressEvent(event);
 }
+
+QItemSelectionModel::SelectionFlags GameList::selectionCommand(const QModelIndex& index, const QEvent* event) const
+{
+    // Nothing under the pointer, or a toggle: neither may leave the list without its game.
+    if (!index.isValid())
+        return QItemSelectionModel::NoUpdate;
+    const QItemSelectionModel::SelectionFlags command = QListWidget::selectionCommand(index, event);
+    if (command & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
+        return QItemSelectionModel::ClearAndSelect;
+    return command;
+}

@@ -2,6 +2,7 @@
 
 #include "FileLookup.h"
 #include "FolderListing.h"
+#include "LocalText.h"
 
 #include <algorithm>
 #include <array>
@@ -40,7 +41,7 @@ QByteArrayView lowerInto(QByteArrayView name, char* out)
 
 QString folded(QByteArrayView name)
 {
-    return QString::fromLocal8Bit(name).toCaseFolded();
+    return Platform::decodeLocal(name).toCaseFolded();
 }
 
 } // namespace
@@ -68,7 +69,7 @@ void InstalledIndex::NameSet::insert(QByteArrayView name)
     const QString key = folded(name);
     m_other.insert(key);
     // Some letters fold to plain ASCII ones.
-    const QByteArray bytes = key.toLocal8Bit();
+    const QByteArray bytes = Platform::encodeLocal(key);
     if (isAscii(bytes))
         m_ascii.insert(lowerInto(bytes, place(bytes.size())));
 }
@@ -77,7 +78,7 @@ bool InstalledIndex::NameSet::contains(QByteArrayView name) const
 {
     if (!isAscii(name)) {
         const QString key = folded(name);
-        const QByteArray bytes = key.toLocal8Bit();
+        const QByteArray bytes = Platform::encodeLocal(key);
         return m_other.contains(key) || (isAscii(bytes) && m_ascii.contains(bytes));
     }
     // Set names are short: lower-case them on the stack.

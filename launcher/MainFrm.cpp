@@ -10,6 +10,7 @@
 #include "FormLayout.h"
 #include "GameList.h"
 #include "Inputfrm.h"
+#include "ItemReader.h"
 #include "LaunchPlan.h"
 #include "LocalText.h"
 #include "MessageBox.h"
@@ -20,16 +21,22 @@
 #include "UnzipModule.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 
+#include <cerrno>
 #include <cstdio>
+#include <vector>
+
+#include <unistd.h>
 
 using Platform::formFont;
 using Platform::twipsRect;
@@ -45,6 +52,37 @@ void setColours(QWidget* widget, const QColor& text, const QColor& background)
     palette.setColor(QPalette::Window, background);
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
+}
+
+// Disabling a window takes the keyboard focus from its controls, and enabling it again does not give
+// it back: without this, the list would no longer follow the arrow keys after a launch.
+class FocusKeeper final
+{
+public:
+    explicit FocusKeeper(QWidget* window) : m_focused(window->focusWidget()) {}
+    FocusKeeper(const FocusKeeper&) = delete;
+    FocusKeeper& operator=(const FocusKeeper&) = delete;
+    ~FocusKeeper()
+    {
+        if (m_focused && m_focused->isEnabled())
+            m_focused->setFocus();
+    }
+
+private:
+    QPointer<QWidget> m_focused;
+};
+
+// The folder the program runs in, by the bytes of its name: QDir::current() would lose those that
+// are not UTF-8, and no file of the folder would be found.
+QString currentFolder()
+{
+    std::vector<char> buffer(4096);
+    while (!::getcwd(buffer.data(), buffer.size())) {
+        if (errno != ERANGE)
+            return QDir::currentPath();
+        buffer.resize(buffer.size() * 2);
+    }
+    return Platform::decodeLocal(buffer.data());
 }
 
 } // namespace
@@ -185,6 +223,12 @@ bool MainFrm::FindTorvak()
 bool MainFrm::Loadlista()
 {
     Catalogue catalogue = readCatalogue(m_workDir);
+    if (!catalogue.error.isEmpty()) {
+        Platform::messageBox(
+            QStringLiteral("File Roms.txt cannot be read: %1 Gantrel needs it to list the games.").arg(catalogue.error),
+            errorCaption);
+        return false;
+    }
     if (!catalogue.found) {
         Platform::messageBox(QStringLiteral("File Roms.txt Not Found! This file is needed by Gantrel. Re-extract from "
                                             "the zip file or Manually edit one (Read the Gantrel.txt to know how!)"),
@@ -219,9 +263,14 @@ void MainFrm::Lista_Click()
 
 void MainFrm::showSnapshot(const QString& romname)
 {
-    // A file that cannot be decoded counts as missing, and the next format is tried.
+    // A file that cannot be decoded counts as missing, and the next format is tried. The file is read
+    // by the bytes of its name, which Qt's file classes would not keep.
     for (const QString& path : snapshotFiles(m_workDir, romname)) {
-        QImageReader reader(path);
+        QByteArray bytes;
+        if (!ItemReader::readFile(path, &bytes))
+            continue;
+        QBuffer buffer(&bytes);
+        QImageReader reader(&buffer);
         reader.setDecideFormatFromContent(true);
         const QImage image = reader.read();
         if (!image.isNull()) {
@@ -266,11 +315,22 @@ void MainFrm::launchAction()
 
 void MainFrm::loadini()
 {
+    // A settings file that cannot be read gives no options; the user learns why before the game starts.
+    const QString path = Platform::findEntry(m_workDir, QStringLiteral("gantrel.ini"), Platform::EntryKind::File);
+    QByteArray bytes;
+    QString error;
+    if (!path.isEmpty() && !ItemReader::readFile(path, &bytes, &error)) {
+        Platform::messageBox(
+            QStringLiteral("The default options in gantrel.ini cannot be read: %1 The game starts without them.")
+                .arg(error),
+            errorCaption);
+    }
     Flagcfg = LaunchPlan::optionString(m_workDir);
 }
 
 void MainFrm::LaunchGame()
 {
+    const FocusKeeper keepFocus(this);
     setEnabled(false);
     loadini();
 
@@ -352,9 +412,16 @@ void MainFrm::CleanExtracted()
 void MainFrm::openDialog(const std::function<Platform::DialogForm*()>& make)
 {
     CleanExtracted();
+    // The control that had the keyboard gets it back when the dialog is gone, as after a launch.
+    const QPointer<QWidget> focused = focusWidget();
     // Disabled before the dialog is made: making it loads its files, which may need a message box.
     setEnabled(false);
-    Platform::showDialog(this, make());
+    Platform::DialogForm* dialog = make();
+    connect(dialog, &QObject::destroyed, this, [focused] {
+        if (focused && focused->isEnabled())
+            focused->setFocus();
+    });
+    Platform::showDialog(this, dialog);
 }
 
 void MainFrm::About_Click()
@@ -398,7 +465,7 @@ int MainFrm::run()
         QStringLiteral("%1.%2.%3").arg(Platform::appMajor()).arg(Platform::appMinor()).arg(Platform::appRevision()));
     QApplication::setWindowIcon(Platform::appIcon());
 
-    auto* window = new MainFrm(QDir::current());
+    auto* window = new MainFrm(QDir(currentFolder()));
     window->setAttribute(Qt::WA_DeleteOnClose);
     if (!window->Form_Load()) {
         delete window;

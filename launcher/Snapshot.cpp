@@ -1,9 +1,10 @@
 #include "Snapshot.h"
 
 #include "FileLookup.h"
+#include "FolderListing.h"
+#include "LocalText.h"
 
-#include <QDirIterator>
-#include <QFileInfo>
+#include <sys/stat.h>
 
 #include <array>
 
@@ -20,10 +21,11 @@ QStringList snapshotFiles(const QDir& workDir, const QString& romname)
     bool missing = false;
     for (std::size_t i = 0; i < suffixes.size(); ++i) {
         wanted[i] = romname + QLatin1String(suffixes[i]);
-        const QFileInfo exact(folder + QLatin1Char('/') + wanted[i]);
-        exactHit[i] = exact.isFile();
+        struct stat info = {};
+        const QString exact = folder + QLatin1Char('/') + wanted[i];
+        exactHit[i] = ::stat(Platform::encodeLocal(exact).constData(), &info) == 0 && S_ISREG(info.st_mode);
         if (exactHit[i])
-            found[i] = exact.absoluteFilePath();
+            found[i] = wanted[i];
         else
             missing = true;
     }
@@ -31,22 +33,23 @@ QStringList snapshotFiles(const QDir& workDir, const QString& romname)
     // Snapshot folders can be large: one pass finds every other spelling at once. Pipes and
     // devices are left out, since opening one to read a picture could block the window.
     if (missing) {
-        for (QDirIterator it(folder, QDir::Files | QDir::Hidden); it.hasNext();) {
-            it.next();
-            const QString name = it.fileName();
+        Platform::listFolder(folder, [&](QByteArrayView bytes, Platform::ListedKind kind) {
+            if (kind != Platform::ListedKind::File)
+                return;
+            const QString name = Platform::decodeLocal(bytes);
             for (std::size_t i = 0; i < suffixes.size(); ++i) {
                 if (exactHit[i] || name.compare(wanted[i], Qt::CaseInsensitive) != 0)
                     continue;
-                if (found[i].isEmpty() || name < QFileInfo(found[i]).fileName())
-                    found[i] = it.filePath();
+                if (found[i].isEmpty() || name < found[i])
+                    found[i] = name;
             }
-        }
+        });
     }
 
     QStringList files;
-    for (const QString& path : found) {
-        if (!path.isEmpty())
-            files.append(path);
+    for (const QString& name : found) {
+        if (!name.isEmpty())
+            files.append(folder + QLatin1Char('/') + name);
     }
     return files;
 }

@@ -1,8 +1,8 @@
 #include "FileLookup.h"
 
-#include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
+#include "FolderListing.h"
+#include "LocalText.h"
+
 #include <QStringList>
 
 #include <sys/stat.h>
@@ -11,38 +11,41 @@ namespace Platform {
 
 namespace {
 
-bool isKind(const QFileInfo& info, EntryKind kind)
+// Names on disk are bytes: every path is built and looked at through encodeLocal, so that a name
+// that is not UTF-8 is found under its own bytes. Links are followed.
+bool isKind(const QString& path, EntryKind kind)
 {
+    struct stat info = {};
+    if (::stat(encodeLocal(path).constData(), &info) != 0)
+        return false;
     switch (kind) {
     case EntryKind::File:
-        return info.isFile();
+        return S_ISREG(info.st_mode);
     case EntryKind::Folder:
-        return info.isDir();
+        return S_ISDIR(info.st_mode);
     case EntryKind::Any:
-        return info.exists();
+        return true;
     }
     return false;
 }
 
 QString findInFolder(const QString& folder, const QString& name, EntryKind kind)
 {
-    const QFileInfo exact(folder + QLatin1Char('/') + name);
+    const QString exact = folder + QLatin1Char('/') + name;
     if (isKind(exact, kind))
-        return exact.absoluteFilePath();
+        return exact;
 
     QString best;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        it.next();
-        const QString candidate = it.fileName();
-        if (candidate.compare(name, Qt::CaseInsensitive) != 0)
-            continue;
-        if (!best.isEmpty() && candidate >= QFileInfo(best).fileName())
-            continue;
-        if (isKind(it.fileInfo(), kind))
-            best = it.filePath();
-    }
-    return best;
+    listFolder(folder, [&](QByteArrayView bytes, ListedKind listed) {
+        const QString candidate = decodeLocal(bytes);
+        if (candidate.compare(name, Qt::CaseInsensitive) != 0 || (!best.isEmpty() && candidate >= best))
+            return;
+        const bool matches = kind == EntryKind::Any || (kind == EntryKind::File && listed == ListedKind::File) ||
+                             (kind == EntryKind::Folder && listed == ListedKind::Folder);
+        if (matches)
+            best = candidate;
+    });
+    return best.isEmpty() ? QString() : folder + QLatin1Char('/') + best;
 }
 
 } // namespace
@@ -55,14 +58,14 @@ QString findEntry(const QDir& base, const QString& relativePath, EntryKind kind)
 
     QString current = base.absolutePath();
     if (parts.isEmpty())
-        return isKind(QFileInfo(current), kind) ? current : QString();
+        return isKind(current, kind) ? current : QString();
 
     for (qsizetype i = 0; i < parts.size(); ++i) {
         const QString& part = parts.at(i);
         const bool last = i == parts.size() - 1;
         if (part == QLatin1String(".") || part == QLatin1String("..")) {
             current = QDir::cleanPath(current + QLatin1Char('/') + part);
-            if (last && !isKind(QFileInfo(current), kind))
+            if (last && !isKind(current, kind))
                 return {};
             continue;
         }
@@ -87,7 +90,7 @@ bool sameEntry(const QString& first, const QString& second)
 {
     struct stat a = {};
     struct stat b = {};
-    if (::stat(QFile::encodeName(first).constData(), &a) != 0 || ::stat(QFile::encodeName(second).constData(), &b) != 0)
+    if (::stat(encodeLocal(first).constData(), &a) != 0 || ::stat(encodeLocal(second).constData(), &b) != 0)
         return false;
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }

@@ -1,6 +1,6 @@
 #include "FolderListing.h"
 
-#include <QFile>
+#include "LocalText.h"
 
 #include <cstring>
 
@@ -25,7 +25,7 @@ ListedKind kindOf(const struct stat& info)
 
 bool listFolder(const QString& folder, const std::function<void(QByteArrayView name, ListedKind kind)>& visit)
 {
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    DIR* dir = ::opendir(encodeLocal(folder).constData());
     if (!dir)
         return false;
     const int fd = ::dirfd(dir);

@@ -20,7 +20,9 @@ struct StartResult
     QString error;
 };
 
-// Starts a program on its own, without waiting for it or watching it afterwards.
+// Starts a program on its own, in `workingFolder`, without waiting for it or watching it afterwards.
+// Names and arguments become bytes through encodeLocal, so a set name read from disk reaches the
+// program with the bytes it had. Fails, saying why, when the program cannot be run at all.
 StartResult startDetached(const ProcessRequest& request);
 
 // Replaces the real start, so that tests can see what would be started. An empty hook brings the

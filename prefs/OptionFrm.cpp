@@ -257,8 +257,13 @@ void OptionFrm::setPreferences(const Preferences& prefs)
     Fbanked->setChecked(prefs.forceBanked);
     Excl->setChecked(prefs.exclusive);
     AltKey->setChecked(prefs.altKey);
-    for (size_t i = 0; i < Player.size(); ++i)
+    // The list's entry follows the text, so that the arrow keys move on from the device shown.
+    for (size_t i = 0; i < Player.size(); ++i) {
+        const int entry = Player[i]->findText(prefs.players[i], Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (entry >= 0)
+            Player[i]->setCurrentIndex(entry);
         Player[i]->setEditText(prefs.players[i]);
+    }
     Other->setText(prefs.other);
 }
 

@@ -38,23 +38,33 @@ QString characters(const QString& item, int first, int count = -1)
     return item.mid(first - 1, count);
 }
 
-void applyWholeItem(const QString& item, Preferences* prefs)
+// Returns whether the item is one of the whole-item switches.
+bool applyWholeItem(const QString& item, Preferences* prefs)
 {
     const int resolution = Resolutions::indexOfLine(item);
-    if (resolution >= 0)
+    if (resolution >= 0) {
         prefs->resolution = resolution;
-    if (item == QLatin1String("-fpucopy"))
-        prefs->swapMode = SwapMode::FpuCopy;
-    if (item == QLatin1String("-mmxcopy"))
-        prefs->swapMode = SwapMode::MmxCopy;
-    if (item == QLatin1String("-vsync ON"))
-        prefs->vsync = true;
-    if (item == QLatin1String("-vsync OFF"))
-        prefs->vsync = false;
-    for (const Switch& s : switches) {
-        if (item == QLatin1String(s.line))
-            prefs->*s.value = true;
+        return true;
     }
+    if (item == QLatin1String("-fpucopy")) {
+        prefs->swapMode = SwapMode::FpuCopy;
+        return true;
+    }
+    if (item == QLatin1String("-mmxcopy")) {
+        prefs->swapMode = SwapMode::MmxCopy;
+        return true;
+    }
+    if (item == QLatin1String("-vsync ON") || item == QLatin1String("-vsync OFF")) {
+        prefs->vsync = item == QLatin1String("-vsync ON");
+        return true;
+    }
+    for (const Switch& s : switches) {
+        if (item == QLatin1String(s.line)) {
+            prefs->*s.value = true;
+            return true;
+        }
+    }
+    return false;
 }
 
 void applyFrameSkip(const QString& item, Preferences* prefs)
@@ -115,17 +125,30 @@ Preferences parse(const QByteArray& data, Preferences start)
     ItemReader reader(data);
     int current = 0;
     QString item;
+    // A text typed with commas comes back as several items; those that set no control are switches
+    // of the user's own and go back into the free text, so that saving again keeps each of them.
+    bool otherFound = false;
+    QStringList otherParts;
+    QStringList unmatched;
     while (reader.readItem(&item)) {
         if (item == otherMarker) {
             // A marker with nothing after it reads as an empty text.
             QString text;
             reader.readItem(&text);
-            prefs.other = text;
+            otherFound = true;
+            otherParts = QStringList{text};
             continue;
         }
-        applyWholeItem(item, &prefs);
+        const bool matched = item.left(10) == frameSkipSwitch || item.left(9) == setInputSwitch;
+        if (!applyWholeItem(item, &prefs) && !matched && !item.isEmpty())
+            unmatched.append(item);
         applyFrameSkip(item, &prefs);
         applyInput(item, &current, &prefs);
+    }
+    if (otherFound || !unmatched.isEmpty()) {
+        otherParts.append(unmatched);
+        otherParts.removeAll(QString());
+        prefs.other = otherParts.join(QLatin1String(", "));
     }
     return prefs;
 }

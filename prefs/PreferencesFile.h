@@ -22,7 +22,8 @@ QString writtenName();
 QString find(const QDir& folder);
 
 // Applies the file's items in order to `start`: each item changes only what it names, and a later
-// item wins over an earlier one. Items that match nothing are ignored.
+// item wins over an earlier one. Items that set nothing are the user's own switches: they are
+// added to the free text after the item that follows "other", joined by ", ", in file order.
 Preferences parse(const QByteArray& data, Preferences start = {});
 
 struct ReadResult

@@ -49,7 +49,8 @@ private slots:
         QTest::newRow("no line end at the end") << QByteArray("a,b") << QStringList{"a", "b"};
         QTest::newRow("byte-order mark skipped")
             << QByteArray("\xEF\xBB\xBFgame,Game\r\n") << QStringList{"game", "Game"};
-        QTest::newRow("mark only at the start") << QByteArray("a,\xEF\xBB\xBF") << QStringList{"a", QStringLiteral("\uFEFF")};
+        QTest::newRow("mark only at the start")
+            << QByteArray("a,\xEF\xBB\xBF") << QStringList{"a", QStringLiteral("\uFEFF")};
         QTest::newRow("numbers stay text") << QByteArray("007, 1.50\r\n") << QStringList{"007", "1.50"};
         QTest::newRow("local 8-bit text")
             << QByteArray("caf\xC3\xA9,ok") << QStringList{QStringLiteral("caf\u00e9"), "ok"};

@@ -1,8 +1,40 @@
 #include "LineWriter.h"
+#include "LocalText.h"
 #include "WorkFolder.h"
 
-#include <QBuffer>
+#include <QFile>
 #include <QTest>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+enum class Saved { Yes, Refused, Failed, NoChild };
+
+// Saves as the user nobody, in a child process: permission bits do not stop root.
+Saved saveAsNobody(const QDir& folder)
+{
+    const uid_t nobody = 65534;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(nobody, nobody, nobody) != 0 ||
+            ::setresuid(nobody, nobody, nobody) != 0)
+            ::_exit(int(Saved::NoChild));
+        const SaveResult result = saveLines(folder, "Gantrel.ini", {"new"});
+        ::_exit(int(result.ok                                     ? Saved::Yes
+                    : result.error.contains("may not be written") ? Saved::Refused
+                                                                  : Saved::Failed));
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return Saved::NoChild;
+    return Saved(WEXITSTATUS(status));
+}
+
+} // namespace
 
 class TestLineWriter : public QObject
 {
@@ -11,26 +43,39 @@ class TestLineWriter : public QObject
 private slots:
     void writesCrLfLines()
     {
-        const QStringList lines{"-res 320 240", QString(), QStringLiteral("a, \"b\" caf\u00e9")};
-        const QByteArray expected("-res 320 240\r\n\r\na, \"b\" caf\xC3\xA9\r\n");
-        QBuffer buffer;
-        buffer.open(QIODevice::WriteOnly);
-        LineWriter writer(&buffer);
-        for (const QString& line : lines)
-            QVERIFY(writer.writeLine(line));
-        QCOMPARE(buffer.data(), expected);
-        QCOMPARE(LineWriter::encode(lines), expected);
+        const QStringList lines{"-res 320 240", QString(), "a, \"b\" caf" + Platform::decodeLocal("\xE9")};
+        QCOMPARE(LineWriter::encode(lines), QByteArray("-res 320 240\r\n\r\na, \"b\" caf\xE9\r\n"));
     }
 
     void saveReplacesEverySpelling()
     {
         WorkFolder work;
         QVERIFY(work.write("GANTREL.INI", "old upper\r\n") && work.write("gantrel.ini", "old lower\r\n"));
-        QVERIFY(work.write("gantrel.ini.bak", "keep\r\n"));
+        QVERIFY(work.write("gantrel.ini.bak", "keep\r\n") && work.write(".Gantrel.ini.5e1f.new", "half"));
+        QVERIFY(work.write(".Gantrel.ini.mine.new", "not from a save"));
         const SaveResult result = saveLines(work.dir(), "Gantrel.ini", {"-vsync OFF"});
         QVERIFY2(result.ok, qPrintable(result.error));
-        QCOMPARE(work.dir().entryList(QDir::Files, QDir::Name), QStringList({"Gantrel.ini", "gantrel.ini.bak"}));
+        QCOMPARE(work.dir().entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                 QStringList({".Gantrel.ini.mine.new", "Gantrel.ini", "gantrel.ini.bak"}));
         QCOMPARE(work.read("Gantrel.ini"), QByteArray("-vsync OFF\r\n"));
+    }
+
+    // A new file gets the permissions the umask leaves; a rewritten one keeps those it had.
+    void permissions()
+    {
+        WorkFolder work;
+        const auto mode = [&work](const char* name) {
+            struct stat info = {};
+            return ::stat(QFile::encodeName(work.filePath(name)).constData(), &info) == 0 ? int(info.st_mode & 07777)
+                                                                                          : -1;
+        };
+        QVERIFY(work.write("b.ini", "old") &&
+                ::chmod(QFile::encodeName(work.filePath("b.ini")).constData(), 0640) == 0);
+        const mode_t mask = ::umask(022);
+        const bool saved = saveLines(work.dir(), "a.ini", {"x"}).ok && saveLines(work.dir(), "b.ini", {"x"}).ok;
+        ::umask(mask);
+        QVERIFY(saved);
+        QCOMPARE(QList<int>({mode("a.ini"), mode("b.ini")}), QList<int>({0644, 0640}));
     }
 
     void failedSaveKeepsOldFile()
@@ -44,6 +89,68 @@ private slots:
         QCOMPARE(work.dir().entryList(QDir::Files), QStringList{"GANTREL.INI"});
         // A folder that does not exist at all fails the same way.
         QVERIFY(!saveLines(QDir(work.filePath("nowhere")), "x.ini", {}).ok);
+    }
+
+    void linksReplacedNotFollowed_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::newRow("own spelling") << QStringLiteral("Gantrel.ini");
+        QTest::newRow("other spelling") << QStringLiteral("gantrel.INI");
+    }
+
+    // A settings file that is a symbolic link gives way to a file of its own; what it led to stays.
+    void linksReplacedNotFollowed()
+    {
+        QFETCH(QString, link);
+        WorkFolder work;
+        QVERIFY(work.write("elsewhere/target", "user's own\r\n"));
+        QVERIFY(QFile::link(work.filePath("elsewhere/target"), work.filePath(link)));
+        const SaveResult result = saveLines(work.dir(), "Gantrel.ini", {"new"});
+        QVERIFY2(result.ok, qPrintable(result.error));
+        QCOMPARE(work.read("elsewhere/target"), QByteArray("user's own\r\n"));
+        QVERIFY(!QFileInfo(work.filePath("Gantrel.ini")).isSymLink());
+        QCOMPARE(work.read("Gantrel.ini"), QByteArray("new\r\n"));
+        QCOMPARE(work.dir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System),
+                 QStringList({"elsewhere", "Gantrel.ini"}));
+    }
+
+    void readOnlyFileLeftAlone_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("link");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("saved");
+        QTest::newRow("read-only, other spelling") << "gantrel.ini" << false << 0444 << int(Saved::Refused);
+        QTest::newRow("read-only, own spelling") << "Gantrel.ini" << false << 0444 << int(Saved::Refused);
+        QTest::newRow("link to a read-only file") << "Gantrel.ini" << true << 0444 << int(Saved::Refused);
+        QTest::newRow("writable, other spelling") << "gantrel.ini" << false << 0666 << int(Saved::Yes);
+    }
+
+    // A file that the user may not write stays as it is, whatever the case of its name, although the
+    // folder would let it be replaced.
+    void readOnlyFileLeftAlone()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, link);
+        QFETCH(int, mode);
+        QFETCH(int, saved);
+        if (::geteuid() != 0)
+            QSKIP("needs root to act as another user");
+        WorkFolder work;
+        QVERIFY(::chmod(QFile::encodeName(work.path()).constData(), 0777) == 0);
+        const QString file = link ? QStringLiteral("target") : name;
+        QVERIFY(work.write(file, "old\r\n") && ::chmod(QFile::encodeName(work.filePath(file)).constData(), mode) == 0);
+        if (link)
+            QVERIFY(QFile::link(work.filePath(file), work.filePath(name)));
+
+        QCOMPARE(int(saveAsNobody(work.dir())), saved);
+        const bool refused = saved == int(Saved::Refused);
+        QCOMPARE(work.read(refused ? name : QStringLiteral("Gantrel.ini")),
+                 refused ? QByteArray("old\r\n") : QByteArray("new\r\n"));
+        // No new file is left behind, and a replaced spelling is gone.
+        const QStringList left =
+            work.dir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+        QCOMPARE(left.size(), link ? 2 : 1);
     }
 };
 

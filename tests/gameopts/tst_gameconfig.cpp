@@ -108,9 +108,9 @@ private slots:
         const QStringList none = {"00", "00", "00"};
         const QStringList read = {"12", "34", "56"};
 
-        QTest::newRow("255 and -1 none, empty between two blanks, brought into -1..10, ninth ignored")
+        QTest::newRow("255, -1 and no number none, empty between two blanks, numbers as written, ninth ignored")
             << map + "x 1.5 11 -2 007 +3 99999999999 -99999999999 9" + joy2 + "255 -1\r\n-remapbut    4BUTTON 3  4\r\n"
-            << none + QStringList{"-1 -1 10 -1 7 3 10", "", "3 -1 4"};
+            << none + QStringList{"-1 -1 11 -2 007 +3 99999999999 -99999999999", "", "3 -1 4"};
         QTest::newRow("keyboard lines skipped, the last tested as a header")
             << "; keyboard scan codes\r\n; dip switches\r\n" + dips << read;
         QTest::newRow("last remap line tested as a header")
@@ -125,6 +125,15 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QStringList, content);
         QCOMPARE(contentOf(parseGameConfig(file)), content);
+    }
+
+    // What a bar shows for an entry: whole numbers brought into -1..10, anything else none.
+    void buttonValues()
+    {
+        QList<int> shown;
+        for (const char* entry : {"x", "1.5", "11", "-2", "007", "+3", "99999999999", "-99999999999", "-1"})
+            shown.append(GameDevices::buttonValue(QString::fromLatin1(entry)));
+        QCOMPARE(shown, QList<int>({-1, -1, 10, -1, 7, 3, 10, -1, -1}));
     }
 };
 

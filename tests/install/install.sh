@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the build into a temporary prefix and checks that what desktops, software centres and
 # man read lands where they look for it, and is valid: the program, its desktop entry (which opens a
-# folder), its icons, its metadata and its manual page.
+# folder), its icons, its metadata, its manual page and the guide to the emulator's folder.
 #
 # Usage: install.sh <build folder>
 set -eu
@@ -47,6 +47,10 @@ appstreamcli validate --no-net "$metainfo" >"$prefix.log" 2>&1 || { cat "$prefix
 grep -qF "<id>$id</id>" "$metainfo" || fail "the metadata's id is not $id"
 grep -qF "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" || fail "the metadata does not launch $id.desktop"
 grep -qF "<release version=\"${version#Gantrel }\"" "$metainfo" || fail "the metadata has no release for $version"
+
+guide="$prefix/share/doc/gantrel/Gantrel.txt"
+[ -f "$guide" ] || fail "no guide share/doc/gantrel/Gantrel.txt"
+grep -q 'roms.txt' "$guide" || fail "the guide does not tell how roms.txt is written"
 
 manual="$prefix/share/man/man6/gantrel.6"
 [ -f "$manual" ] || fail "no manual page share/man/man6/gantrel.6"

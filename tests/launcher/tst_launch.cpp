@@ -1,5 +1,6 @@
 #include "ArchiveMaker.h"
 #include "LaunchTransaction.h"
+#include "LocalText.h"
 #include "MainFrmTest.h"
 #include "MessageBoxSpy.h"
 #include "ProcessStart.h"
@@ -7,14 +8,20 @@
 #include "WorkFolder.h"
 
 #include <QDirIterator>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <cstdio>
 
 #include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -45,7 +52,7 @@ class TestLaunch : public MainFrmTest
         const QString record = m_work->filePath(QStringLiteral("launch.txt"));
         if (!QTest::qWaitFor([&] { return QFileInfo::exists(record); }, 20000))
             return {QStringLiteral("(not started)")};
-        const QStringList lines = QString::fromLocal8Bit(m_work->read(QStringLiteral("launch.txt"))).split(u'\n');
+        const QStringList lines = Platform::decodeLocal(m_work->read(QStringLiteral("launch.txt"))).split(u'\n');
         QFile::remove(record);
         const qsizetype end = lines.indexOf(QStringLiteral("--"));
         QStringList arguments;
@@ -123,6 +130,8 @@ private slots:
         QVERIFY(openWindow() && select("Pac Man"));
         QCOMPARE(launch(), arguments);
         QVERIFY(m_frm->isEnabled());
+        // The emulator is no child of the program's, so none is left over as a zombie.
+        QVERIFY(::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD);
         // An unpacked set is started as it lies.
         QCOMPARE(m_files, QStringList{"./pacman/pacman.rom"});
 
@@ -314,6 +323,39 @@ private slots:
         QVERIFY(!entries.contains(".gantrel-lock") && !entries.contains("galaga"));
     }
 
+    // Set names in another code page keep their bytes from the catalogue to the folder, the snapshot,
+    // the game's file and the emulator's arguments.
+    void namesKeepTheirBytes()
+    {
+        QVERIFY(m_work->write("roms.txt", "l\xe9t,Latin Set\r\ncaf\xe9,Cafe Zip\r\n"));
+        const QByteArray root = Platform::encodeLocal(m_work->path());
+        QVERIFY(::mkdir(root + "/l\xe9t", 0755) == 0);
+        QVERIFY(::rename(root + "/roms/galaga.zip", root + "/roms/caf\xe9.zip") == 0);
+        QImage picture(8, 8, QImage::Format_RGB32);
+        QVERIFY(m_work->makeFolder("snapshot") && picture.save(m_work->filePath("snapshot/x.png")));
+        QVERIFY(::rename(root + "/snapshot/x.png", root + "/snapshot/l\xe9t.png") == 0);
+
+        MessageBoxSpy spy;
+        QVERIFY(openWindow() && select("Latin Set"));
+        QVERIFY(m_frm->findChild<QLabel*>(QStringLiteral("Notpic"))->isHidden());
+        QCOMPARE(launch(), QStringList{Platform::decodeLocal("l\xe9t")});
+        // The game's file is found and rewritten under the set's own bytes.
+        const QByteArray gameFile = root + "/l\xe9t.ini";
+        std::FILE* file = std::fopen(gameFile.constData(), "wb");
+        QVERIFY(file && std::fputs("; dip switches\r\n-dip 12 34 56\r\n", file) >= 0 && std::fclose(file) == 0);
+        click(QStringLiteral("InputOpt"));
+        QWidget* dialog = topLevel(QStringLiteral("Inputfrm"));
+        QCOMPARE(dialog->findChild<QLineEdit*>(QStringLiteral("dip1"))->text(), QStringLiteral("12"));
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+        struct stat info = {};
+        QVERIFY(::stat(gameFile.constData(), &info) == 0 && info.st_size > 100);
+
+        QVERIFY(select("Cafe Zip"));
+        QCOMPARE(launch(), QStringList{Platform::decodeLocal("caf\xe9")});
+        QCOMPARE(spy.requests().size(), 0);
+        QVERIFY(m_files.contains(Platform::decodeLocal("./caf\xe9/a.rom")));
+    }
+
     void launchTriggers()
     {
         QVERIFY(openWindow());
@@ -324,9 +366,15 @@ private slots:
         QVERIFY(select("Galaga"));
         QTest::keyClick(m_list, Qt::Key_Return);
         QCOMPARE(launched(), QStringList{"galaga"});
+        // The list keeps the keyboard: Down selects the next game (cleaning up), Enter launches it.
+        QCOMPARE(QApplication::focusWidget(), m_list);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QVERIFY(m_list->currentItem()->text() == "Pac Man" && !exists("galaga"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(launched(), QStringList{"pacman"});
 
         // A double click selects (cleaning up the last launch) and launches.
-        QVERIFY(select("Pac Man") && !exists("galaga"));
+        QVERIFY(select("Pac Man"));
         QTest::mouseDClick(m_list->viewport(), Qt::LeftButton, {},
                            m_list->visualItemRect(m_list->currentItem()).center());
         QCOMPARE(launched(), QStringList{"pacman"});

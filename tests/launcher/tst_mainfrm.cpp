@@ -13,6 +13,11 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include <cstdio>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 // The smallest well-formed GIF: one white pixel.
@@ -23,7 +28,9 @@ const QByteArray catalogue = "zapper,Zapper\r\n"
                              "absent,Absent Game\r\n"
                              "corrupt,Corrupt Shot\r\n"
                              "nothing,No Shot\r\n"
-                             "bubble,Bubble Rider\r\n";
+                             "bubble,Bubble Rider\r\n"
+                             "uber,\xc3\x9c"
+                             "ber Shot\r\n";
 
 } // namespace
 
@@ -57,7 +64,7 @@ private slots:
     void init()
     {
         QVERIFY(m_work->layEmulator(catalogue));
-        for (const char* name : {"zapper", "pacx", "corrupt", "nothing"})
+        for (const char* name : {"zapper", "pacx", "corrupt", "nothing", "uber"})
             QVERIFY(m_work->makeFolder(QLatin1String(name)));
         QVERIFY(m_work->write("roms/bubble.zip", "PK"));
         QVERIFY(writeImage("snapshot/zapper.jpg", 40, "JPG") && writeImage("snapshot/zapper.bmp", 50, "BMP"));
@@ -97,20 +104,33 @@ private slots:
         QVERIFY(std::none_of(windows.begin(), windows.end(), [](QWidget* w) { return w->isVisible(); }));
     }
 
+    // A folder whose name is not UTF-8 is still searched under its own name: the emulator is found
+    // there, and the missing catalogue is what stops the start.
+    void folderNameKeptAsBytes()
+    {
+        const QByteArray folder = QFile::encodeName(m_work->path()) + "/caf\xe9";
+        QVERIFY(::mkdir(folder.constData(), 0755) == 0 && ::chdir(folder.constData()) == 0);
+        std::FILE* emulator = std::fopen("torvak.exe", "wb");
+        QVERIFY(emulator && std::fclose(emulator) == 0);
+        MessageBoxSpy spy;
+        QCOMPARE(MainFrm::run(), 1);
+        QCOMPARE(spy.requests().size(), 1);
+        QVERIFY2(spy.requests().first().text.startsWith("File Roms.txt Not Found!"),
+                 qPrintable(spy.requests().first().text));
+    }
+
     void opensWithNothingSelected()
     {
         QVERIFY(openWindow());
         QStringList shown;
         for (int row = 0; row < m_list->count(); ++row)
             shown.append(m_list->item(row)->text());
-        QCOMPARE(shown, QStringList({"Bubble Rider", "Corrupt Shot", "No Shot", "pac X, the return", "Zapper"}));
+        // Ordered for people: without regard to case, an accented letter beside its plain one.
+        QCOMPARE(shown, QStringList({"Bubble Rider", "Corrupt Shot", "No Shot", "pac X, the return", "\u00dcber Shot",
+                                     "Zapper"}));
         QTRY_COMPARE(QApplication::focusWidget(), m_list);
         QVERIFY(m_list->currentRow() == -1 && m_list->selectedItems().isEmpty());
 
-        QCOMPARE(m_frm->windowTitle(), QStringLiteral("Gantrel - A Torvak Front-End"));
-        QCOMPARE(m_frm->size(), QSize(738, 358));
-        QCOMPARE(m_list->geometry(), QRect(8, 16, 305, 327));
-        QVERIFY(m_list->font().pointSizeF() == 12.0 && m_list->font().bold());
         QVERIFY(!control<QPushButton>("Launch")->isEnabled() && !control<QPushButton>("InputOpt")->isEnabled());
         for (const char* name : {"Option", "About", "Exit"})
             QVERIFY2(control<QPushButton>(name)->isEnabled(), name);
@@ -149,6 +169,18 @@ private slots:
         QVERIFY(select("pac X, the return")); // the set name's snapshot found in another letter case
         QCOMPARE(shown(), QStringLiteral("pacx 60x30"));
 
+        // Once a game is selected the list keeps it: a click below the last game, or a Ctrl click on
+        // the selected one, leaves it selected and highlighted.
+        const QPoint below(10, m_list->viewport()->height() - 5);
+        QVERIFY(!m_list->indexAt(below).isValid());
+        for (const auto& [point, modifiers] : {std::pair(below, Qt::KeyboardModifiers()),
+                                               std::pair(m_list->visualItemRect(m_list->currentItem()).center(),
+                                                         Qt::KeyboardModifiers(Qt::ControlModifier))}) {
+            QTest::mouseClick(m_list->viewport(), Qt::LeftButton, modifiers, point);
+            QCOMPARE(m_list->selectedItems(), QList<QListWidgetItem*>{m_list->currentItem()});
+        }
+        QCOMPARE(shown(), QStringLiteral("pacx 60x30"));
+
         // A snapshot that becomes unreadable counts as missing.
         QVERIFY(QFile::remove(m_work->filePath("snapshot/zapper.jpg")));
         QVERIFY(m_work->write("snapshot/zapper.bmp", "BM broken") && select("Zapper"));
@@ -183,6 +215,8 @@ private slots:
             QTest::mouseClick(shown->findChild<QPushButton*>(names.at(2)), Qt::LeftButton);
             QVERIFY(m_frm->isEnabled());
             QTRY_VERIFY(shown.isNull());
+            // The button that opened the dialog has the keyboard again.
+            QTRY_COMPARE(QApplication::focusWidget(), control<QPushButton>(qPrintable(names.at(0))));
         }
         QVERIFY(names.at(3).isEmpty() || QFileInfo::exists(m_work->filePath(names.at(3))));
     }

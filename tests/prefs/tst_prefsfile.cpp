@@ -92,10 +92,11 @@ private slots:
         QTest::addColumn<Preferences>("expected");
 
         const QString joystick1 = InputDevices::caption(InputDevices::Joystick1);
-        QTest::newRow("items that match nothing")
-            << QByteArray(
-                   "-sound 1\r\n\r\nfoo,bar\r\n-FRAMESKIP 5\r\n-vsync on\r\n-RES 320 200\r\n-NOVESA\r\n-res 320\r\n")
-            << Preferences{};
+        QTest::newRow("items that match nothing are kept in the free text")
+            << QByteArray("-sound 1\r\n\r\nfoo,bar\r\n-FRAMESKIP 5\r\n-vsync on\r\n-res 320\r\n")
+            << with([](Preferences& p) {
+                   p.other = QStringLiteral("-sound 1, foo, bar, -FRAMESKIP 5, -vsync on, -res 320");
+               });
         QTest::newRow("frame skip 12 reads character 12 only") << QByteArray("-frameskip 12\r\n") << skipping(1);
         QTest::newRow("frame skip 0 takes the lowest") << QByteArray("-frameskip 0\r\n") << skipping(1);
         QTest::newRow("frame skip 9 takes the highest") << QByteArray("-frameskip 9\r\n") << skipping(8);
@@ -117,13 +118,16 @@ private slots:
         QTest::newRow("unknown keyword still names the player")
             << QByteArray("-setinput 2 mouse\r\n-setinput 0 joy1\r\n")
             << with([&](Preferences& p) { p.players[1] = joystick1; });
-        QTest::newRow("free text with comma")
-            << QByteArray("other\r\n-novesa, -vsync ON\r\n") << with([](Preferences& p) {
-                   p.other = QStringLiteral("-novesa");
-                   p.vsync = true;
+        QTest::newRow("free text with commas: switches set controls, the rest stays")
+            << QByteArray("other\r\n-sound 1, -novesa,-joy 2, -vsync ON\r\n") << with([](Preferences& p) {
+                   p.other = QStringLiteral("-sound 1, -joy 2");
+                   p.noVesa = p.vsync = true;
                });
         QTest::newRow("marker in upper case is no marker")
-            << QByteArray("OTHER\r\n-novesa\r\n") << with([](Preferences& p) { p.noVesa = true; });
+            << QByteArray("OTHER\r\n-novesa\r\n") << with([](Preferences& p) {
+                   p.noVesa = true;
+                   p.other = QStringLiteral("OTHER");
+               });
         QTest::newRow("marker before an empty line")
             << QByteArray("other\r\n\r\n-altkey\r\n") << with([](Preferences& p) { p.altKey = true; });
         QTest::newRow("marker as the last item") << QByteArray("other\r\nfirst\r\n-double\r\nother\r\n")

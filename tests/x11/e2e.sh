@@ -56,19 +56,31 @@ back_to_main() {
 xdotool mousemove "$((mx + list_x))" "$((my + $(row_y 8)))"
 xdotool key Down Down Return
 await_log "bnkbust"
+# The list still has the keyboard after the launch: Down selects the next game, Enter launches it.
+xdotool key Down Return
+await_log "bnkbust
+crysclv"
 
 # Mouse: a click selects the zipped "Frog Fortress, Deluxe", a double click launches it.
 click "$list_x" "$(row_y 4)"
 click "$list_x" "$(row_y 4)" 2
 await_log "bnkbust
+crysclv
 frogfrt"
 [ -f "$run/frogfrt/frogfrt.p1" ] || fail "the zipped set was not extracted into frogfrt/"
 
 # The next action, selecting "Astro Hopper", removes the extracted files; the button launches it.
 click "$list_x" "$(row_y 0)"
 until_ok 10 "the extracted folder frogfrt/ to go" gone frogfrt
+# A click below the last of the 17 games keeps the selection, highlight included.
+pixel() { import -window "$main" -crop "1x1+$1+$2" txt:- 2>/dev/null | sed -n '2s/.*#\([0-9A-Fa-f]*\).*/\1/p'; }
+selected=$(pixel 300 "$(row_y 0)")
+[ "$selected" != "$(pixel 300 "$(row_y 1)")" ] || fail "the selected game is not highlighted"
+click "$list_x" "$(row_y 17)"
+[ "$(pixel 300 "$(row_y 0)")" = "$selected" ] || fail "a click below the last game took the highlight away"
 press_launch
 await_log "bnkbust
+crysclv
 frogfrt
 astrohop"
 
@@ -84,6 +96,7 @@ await_file Gantrel.ini '-res 640 480\r\n-frameskip 1\r\n-vsync OFF\r\n-setinput 
 back_to_main
 press_launch
 await_log "bnkbust
+crysclv
 frogfrt
 astrohop
 astrohop -res 640 480 -frameskip 1 -vsync OFF -setinput 1 key1 -setinput 2 key1"
@@ -125,6 +138,7 @@ app_pid=""
 [ "$status" -eq 0 ] || fail "the program ended with status $status"
 gone frogfrt || fail "frogfrt/ is still there after Exit"
 await_log "bnkbust
+crysclv
 frogfrt
 astrohop
 astrohop -res 640 480 -frameskip 1 -vsync OFF -setinput 1 key1 -setinput 2 key1"
