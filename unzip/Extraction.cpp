@@ -540,6 +540,11 @@ bool Extraction::ensureListed(PlanFolder* folder)
     const int fd = openFolder(folder);
     if (fd < 0 || !folder->index.list(fd, false))
         folder->failed = true;
+    for (const QByteArray& path : m_target->absent) {
+        const qsizetype slash = path.lastIndexOf('/');
+        if (relativePath(folder, path.mid(slash + 1)) == path)
+            folder->index.remove(path.mid(slash + 1));
+    }
     return !folder->failed;
 }
 

@@ -214,6 +214,10 @@ private slots:
             << QStringList{"l:a.rom", "l:sub", "f:b.rom"}
             << QList<QList<ArchiveMember>>{{{"A.rom", "a"}, {"sub/evil.bin", "x"}, {"b.rom", "b"}, {"c.rom", "c"}}}
             << QList<int>{1} << QStringList{"a.rom", "b.rom"};
+        // The link is moved aside before anything is extracted, so the first member makes a folder in its place.
+        QTest::newRow("a link replaced after a member passed through it")
+            << QStringList{"l:sub"} << QList<QList<ArchiveMember>>{{{"sub/evil.bin", "x"}, {"Sub", "file"}}}
+            << QList<int>{50} << QStringList{"sub"};
         QTest::newRow("a folder in the way, a file in the way")
             << QStringList{"d:x.rom/in", "f:f"}
             << QList<QList<ArchiveMember>>{{{"X.ROM", "x"}, {"F/y.rom", "y"}, {"z.rom", "z"}}} << QList<int>{50}
