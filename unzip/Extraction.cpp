@@ -354,6 +354,8 @@ bool Extraction::openTarget(PlanTarget* target, bool create)
 
 bool Extraction::planAll(const std::vector<zip_uint64_t>& members)
 {
+    if (!m_planOnly)
+        m_steps.reserve(members.size()); // grown step by step, a million steps would be copied at their peak
     quint32 ordinal = 0;
     for (const zip_uint64_t index : members) {
         planMember(index, ++ordinal);
