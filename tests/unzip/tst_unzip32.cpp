@@ -365,12 +365,14 @@ private slots:
         QVERIFY(writeArchive("deep.zip", {{QString(QByteArray("a/").repeated(32000) + "f"), "x"},
                                           {QString(sixtyFour + "d/f"), "x"},
                                           {QString(sixtyFour + "deep.rom"), "kept"},
+                                          {QString(300, 'n') + ".rom", "x"},
                                           {"a", "a file"},
                                           {"a/b", "in a folder"}}));
         QCOMPARE(QFileInfo("deep.zip").size() < 200 * 1024, true);
         const QString first = unzip("deep.zip");
         QVERIFY(first.startsWith("50: a d/"));
         QCOMPARE(heard.printed.count("more than 64 folders deep"), 2);
+        QCOMPARE(heard.printed.count("its path is too long"), 1);
         QCOMPARE(m_work->read("game/" + sixtyFour + "deep.rom"), "kept");
         for (int run = 0; run < 20; ++run) {
             QVERIFY(QDir("game").removeRecursively());
