@@ -1,5 +1,8 @@
 // The extraction layer over arbitrary archive bytes, with the launcher's options: whatever the
-// archive holds, nothing may appear outside the target folder and no symbolic link may be made.
+// archive holds, nothing may appear outside the target folder, no symbolic link may be made, the
+// link to an outside folder that the target holds is never written through, and the extraction
+// makes nothing that its plan did not name.
+#include "ExtractionPlan.h"
 #include "FuzzSupport.h"
 #include "Unzip32.h"
 
@@ -9,8 +12,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QSet>
 #include <QTemporaryDir>
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,7 +31,7 @@ QMap<QString, QByteArray> snapshot(const QString& root, const QString& target)
         const QString path = it.next();
         struct stat info = {};
         require(::lstat(QFile::encodeName(path).constData(), &info) == 0, "entry vanished while listed");
-        require(!S_ISLNK(info.st_mode), "a symbolic link was made");
+        require(!S_ISLNK(info.st_mode) || path == target + "/sub", "a symbolic link was made");
         if (path == target || path.startsWith(target + '/'))
             continue;
         QFile file(path);
@@ -35,6 +40,24 @@ QMap<QString, QByteArray> snapshot(const QString& root, const QString& target)
                                  : QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1));
     }
     return entries;
+}
+
+// The paths below `folder` as bytes, links not followed.
+void listTree(const QByteArray& folder, const QByteArray& prefix, QSet<QByteArray>* paths)
+{
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        paths->insert(prefix + name);
+        struct stat info = {};
+        if (::lstat((folder + '/' + name).constData(), &info) == 0 && S_ISDIR(info.st_mode))
+            listTree(folder + '/' + name, prefix + name + '/', paths);
+    }
+    ::closedir(dir);
 }
 
 // The launcher's options: replace without asking, keep the archive's folders.
@@ -72,12 +95,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     require(archive.open(QIODevice::WriteOnly) && archive.write(bytesOf(data, size)) == qint64(size), "cannot write");
     archive.close();
 
+    // The target holds a link to a folder outside it, as a user's set folder may.
     const QString target = work + "/target";
-    const QMap<QString, QByteArray> before = snapshot(root.path(), target);
+    static QTemporaryDir aside;
+    QDir(root.path()).mkpath("a/outside");
+    require(QDir(work).mkpath("target") && QFile::link(root.filePath("a/outside"), target + "/sub"), "cannot link");
     QByteArray zip = QFile::encodeName(archive.fileName());
     QByteArray folder = QFile::encodeName(target);
+
+    DCL launcher = {};
+    launcher.noflag = 1;
+    launcher.ndflag = 1;
+    const Unzip::ExtractionPlan plan = Unzip::planExtractions({zip}, folder, launcher);
+    QSet<QByteArray> planned;
+    int moved = 0;
+    for (const Unzip::PlannedChange& change : plan.changes) {
+        if (change.kind == Unzip::PlannedChange::Kind::MoveAside)
+            require(::rename((folder + '/' + change.path).constData(),
+                             QFile::encodeName(aside.filePath(QString::number(++moved))).constData()) == 0,
+                    "cannot move aside");
+        else if (change.kind != Unzip::PlannedChange::Kind::Temporary)
+            planned.insert(change.path);
+    }
+    QSet<QByteArray> existing;
+    listTree(folder, {}, &existing);
+    const QMap<QString, QByteArray> before = snapshot(root.path(), target);
     const int first = extract(zip.data(), folder.data(), 0);
     require(snapshot(root.path(), target) == before, "something changed outside the target folder");
+    QSet<QByteArray> made;
+    listTree(folder, {}, &made);
+    require((made - existing).subtract(planned).isEmpty(), "the extraction made what its plan did not name");
     // Again over the files of the first run: each is replaced, or asked about.
     const int second = extract(zip.data(), folder.data(), 1);
     require(first < 100 && second < 100, "unknown status");

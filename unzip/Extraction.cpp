@@ -354,6 +354,8 @@ bool Extraction::openTarget(PlanTarget* target, bool create)
 
 bool Extraction::planAll(const std::vector<zip_uint64_t>& members)
 {
+    if (!m_planOnly)
+        m_steps.reserve(members.size()); // grown step by step, a million steps would be copied at their peak
     quint32 ordinal = 0;
     for (const zip_uint64_t index : members) {
         planMember(index, ++ordinal);
@@ -540,6 +542,11 @@ bool Extraction::ensureListed(PlanFolder* folder)
     const int fd = openFolder(folder);
     if (fd < 0 || !folder->index.list(fd, false))
         folder->failed = true;
+    for (const QByteArray& path : m_target->absent) {
+        const qsizetype slash = path.lastIndexOf('/');
+        if (relativePath(folder, path.mid(slash + 1)) == path)
+            folder->index.remove(path.mid(slash + 1));
+    }
     return !folder->failed;
 }
 

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -43,7 +44,8 @@ struct PlanTarget
     // Planning for the launcher: an existing file or link that a member replaces is moved aside
     // before anything is extracted, and the member is then written as a new file.
     bool moveAside = false;
-    bool record = false; // keep the changes below
+    QSet<QByteArray> absent; // entries taken as already moved aside, by path below the target
+    bool record = false;     // keep the changes below
     QList<PlannedChange> movedAside;
     QList<PlannedChange> changes;
 };
