@@ -345,33 +345,68 @@ Result<int> LaunchTransaction::extract(const QList<Extraction>& steps, const Ext
     LaunchRecord record;
     record.target = plan.targetFolder;
     record.targetExisted = plan.targetExists;
+    if (const Result<int> prepared = prepare(plan, &record); !prepared.ok())
+        return prepared;
+
+    int status = PK_OK;
+    for (qsizetype i = 0; i < steps.size(); ++i) {
+        status = extractOne(archives.at(i), Platform::encodeLocal(steps.at(i).target));
+        if (status == IZ_CTRLC)
+            break;
+        // The plan counted on every member being written. One that failed leaves its name free, and
+        // a later archive may then place a member of that name (in another case) or below it
+        // otherwise: what the rest will do is planned again and recorded before it runs.
+        if (status != PK_OK && status != PK_WARN && i + 1 < steps.size()) {
+            const Unzip::ExtractionPlan rest = Unzip::planExtractions(archives.mid(i + 1), target, launchOptions());
+            if (const Result<int> prepared = prepare(rest, &record); !prepared.ok())
+                return prepared;
+        }
+    }
+    return Result<int>{status, {}};
+}
+
+Result<int> LaunchTransaction::prepare(const Unzip::ExtractionPlan& plan, LaunchRecord* record)
+{
+    const bool first = record->folders.isEmpty() && record->files.isEmpty() && record->movedAside.isEmpty();
+    QSet<QByteArray> recorded;
+    for (const QList<QByteArray>* list : {&record->folders, &record->files, &record->temporaries}) {
+        for (const QByteArray& path : *list)
+            recorded.insert(path);
+    }
     QList<QByteArray> aside;
-    QList<QByteArray> planned;
+    bool added = false;
     for (const Unzip::PlannedChange& change : plan.changes) {
+        // What this launch created already is replaced, never moved aside.
+        if (recorded.contains(change.path))
+            continue;
         switch (change.kind) {
         case Unzip::PlannedChange::Kind::MoveAside:
             aside.append(change.path);
             break;
         case Unzip::PlannedChange::Kind::Folder:
-            record.folders.append(change.path);
+            record->folders.append(change.path);
             break;
         case Unzip::PlannedChange::Kind::File:
-            record.files.append(change.path);
+            record->files.append(change.path);
             break;
         case Unzip::PlannedChange::Kind::Temporary:
-            record.temporaries.append(change.path);
+            record->temporaries.append(change.path);
             break;
         }
         if (change.kind != Unzip::PlannedChange::Kind::MoveAside)
-            planned.append(change.path);
+            recorded.insert(change.path);
+        added = true;
     }
-    record.movedAside = hiddenNames(record.target, aside, planned);
+    if (!added && !first)
+        return {};
+    const QList<LaunchRecord::MovedAside> moves = hiddenNames(record->target, aside, recorded.values());
+    record->movedAside += moves;
 
-    if (const Result<> written = writeRecord(record); !written.ok())
+    if (const Result<> written = writeRecord(*record); !written.ok())
         return Result<int>{PK_DISK, written.error};
 
-    UniqueFd root(::open(record.target.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    for (const LaunchRecord::MovedAside& entry : std::as_const(record.movedAside)) {
+    UniqueFd root(::open(record->target.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (const LaunchRecord::MovedAside& entry : moves) {
         const UniqueFd folder = openParent(root.get(), entry.path);
         const int error = folder.valid() ? renameNoReplace(folder.get(), leafOf(entry.path), entry.hidden) : errno;
         if (error == 0) {
@@ -383,19 +418,12 @@ Result<int> LaunchTransaction::extract(const QList<Extraction>& steps, const Ext
             continue;
         const Result<> undone = cleanUp();
         QString why = QStringLiteral("The set was not extracted: %1 could not be moved aside: %2")
-                          .arg(text(record.target + '/' + entry.path), errnoText(error));
+                          .arg(text(record->target + '/' + entry.path), errnoText(error));
         if (!undone.ok())
             why += QLatin1Char('\n') + undone.error;
         return Result<int>::failure(why);
     }
-
-    int status = PK_OK;
-    for (qsizetype i = 0; i < steps.size(); ++i) {
-        status = extractOne(archives.at(i), Platform::encodeLocal(steps.at(i).target));
-        if (status == IZ_CTRLC)
-            break;
-    }
-    return Result<int>{status, {}};
+    return {};
 }
 
 Result<> LaunchTransaction::cleanUp()

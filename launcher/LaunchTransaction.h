@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LaunchPlan.h"
+#include "ExtractionPlan.h"
 #include "LaunchRecord.h"
 #include "Unzip32.h"
 
@@ -77,6 +78,9 @@ private:
     bool currentFolderIsWorkFolder() const;
     bool inWorkFolder(const QByteArray& target) const;
     Result<> writeRecord(const LaunchRecord& record);
+    // Adds what `plan` will change to the record, writes the record, then moves aside the entries
+    // that the plan's members replace. A record that cannot be written gives PK_DISK.
+    Result<int> prepare(const Unzip::ExtractionPlan& plan, LaunchRecord* record);
     QList<LaunchRecord::MovedAside> hiddenNames(const QByteArray& target, const QList<QByteArray>& paths,
                                                 const QList<QByteArray>& planned) const;
 
