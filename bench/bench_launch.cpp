@@ -88,17 +88,6 @@ const Fixture& fixture()
     return f;
 }
 
-int extractOne(const QByteArray& archive, const QByteArray& target)
-{
-    DCL options = LaunchTransaction::launchOptions();
-    QByteArray zip = archive;
-    QByteArray into = target;
-    options.lpszZipFN = zip.data();
-    options.lpszExtractDir = into.data();
-    USERFUNCTIONS callbacks = {};
-    return windll_unzip(0, nullptr, 0, nullptr, &options, &callbacks);
-}
-
 // The earlier way, as it was.
 class KeptFolder
 {
@@ -192,7 +181,7 @@ void launchWithRecord(benchmark::State& state, const char* set)
     const QString name = QString::fromLatin1(set);
     const QList<Extraction> steps{{QStringLiteral(".\\roms\\") + name + QStringLiteral(".zip"), name}};
     for (auto _ : state) {
-        const Result<int> extracted = launch.extract(steps, extractOne);
+        const Result<int> extracted = launch.extract(steps, LaunchTransaction::extractWithoutWindow);
         const Result<> cleaned = launch.cleanUp();
         if (!extracted.ok() || extracted.value != PK_OK || !cleaned.ok())
             state.SkipWithError("the launch failed");
@@ -207,7 +196,7 @@ void launchWithKeptFolder(benchmark::State& state, const char* set)
     for (auto _ : state) {
         KeptFolder kept;
         kept.begin(work, name);
-        if (extractOne(archive, QByteArray(set)) != PK_OK)
+        if (LaunchTransaction::extractWithoutWindow(archive, QByteArray(set)) != PK_OK)
             state.SkipWithError("the extraction failed");
         kept.clean();
     }

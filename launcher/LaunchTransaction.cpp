@@ -203,6 +203,17 @@ DCL LaunchTransaction::launchOptions()
     return options;
 }
 
+int LaunchTransaction::extractWithoutWindow(const QByteArray& archive, const QByteArray& target)
+{
+    DCL options = launchOptions();
+    QByteArray zip = archive;
+    QByteArray into = target;
+    options.lpszZipFN = zip.data();
+    options.lpszExtractDir = into.data();
+    USERFUNCTIONS callbacks = {};
+    return windll_unzip(0, nullptr, 0, nullptr, &options, &callbacks);
+}
+
 bool LaunchTransaction::currentFolderIsWorkFolder() const
 {
     struct stat current = {};

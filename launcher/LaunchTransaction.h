@@ -74,6 +74,10 @@ public:
     // stored folders re-created.
     static DCL launchOptions();
 
+    // One extraction with those options and no callbacks: the step of a launch run where no
+    // window can ask or tell the user anything.
+    static int extractWithoutWindow(const QByteArray& archive, const QByteArray& target);
+
 private:
     bool currentFolderIsWorkFolder() const;
     bool inWorkFolder(const QByteArray& target) const;

@@ -31,15 +31,7 @@ int main(int argc, char* argv[])
         return 3;
     Platform::killAfterFileChange(std::atoll(argv[1]));
     const Result<int> extracted =
-        launch.extract(LaunchPlan::extractions(romname), [](const QByteArray& archive, const QByteArray& target) {
-            DCL options = LaunchTransaction::launchOptions();
-            QByteArray zip = archive;
-            QByteArray into = target;
-            options.lpszZipFN = zip.data();
-            options.lpszExtractDir = into.data();
-            USERFUNCTIONS callbacks = {};
-            return windll_unzip(0, nullptr, 0, nullptr, &options, &callbacks);
-        });
+        launch.extract(LaunchPlan::extractions(romname), LaunchTransaction::extractWithoutWindow);
     const Platform::StartResult started =
         Platform::startDetached({QStringLiteral("torvak.exe"), {romname}, QDir::currentPath()});
     const Result<> cleaned = launch.cleanUp();

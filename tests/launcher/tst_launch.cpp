@@ -74,18 +74,6 @@ class TestLaunch : public MainFrmTest
         entries.sort();
         return entries;
     }
-    // The extraction without its boxes, as a launch makes it.
-    static int extractDirectly(const QByteArray& archive, const QByteArray& target)
-    {
-        DCL options = LaunchTransaction::launchOptions();
-        QByteArray zip = archive;
-        QByteArray into = target;
-        options.lpszZipFN = zip.data();
-        options.lpszExtractDir = into.data();
-        USERFUNCTIONS callbacks = {};
-        return windll_unzip(0, nullptr, 0, nullptr, &options, &callbacks);
-    }
-
 private slots:
     void init()
     {
@@ -274,7 +262,7 @@ private slots:
         {
             LaunchTransaction first(QFile::encodeName(m_work->path()));
             QCOMPARE(first.lock(), LaunchTransaction::Lock::Taken);
-            QVERIFY(first.extract(LaunchPlan::extractions("sf2ce"), extractDirectly).ok());
+            QVERIFY(first.extract(LaunchPlan::extractions("sf2ce"), LaunchTransaction::extractWithoutWindow).ok());
             QCOMPARE(m_work->read("sf2t/t.rom"), QByteArray("t"));
             const QStringList before = tree();
             MessageBoxSpy spy;

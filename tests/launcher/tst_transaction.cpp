@@ -77,17 +77,6 @@ class TestTransaction : public QObject
             qWarning("%s", when.constData());
     }
 
-    static int extractDirectly(const QByteArray& archive, const QByteArray& target)
-    {
-        DCL options = LaunchTransaction::launchOptions();
-        QByteArray zip = archive;
-        QByteArray into = target;
-        options.lpszZipFN = zip.data();
-        options.lpszExtractDir = into.data();
-        USERFUNCTIONS callbacks = {};
-        return windll_unzip(0, nullptr, 0, nullptr, &options, &callbacks);
-    }
-
 private slots:
     // A record holds any byte of a name, and no prefix of one passes for a whole record.
     void recordRoundTrip()
@@ -144,7 +133,7 @@ private slots:
 
         // The emulator has put a folder where the user's file must go back: the clean-up says where
         // the copy is and keeps it with the record, and finishes once the way is clear.
-        QVERIFY(launch.extract(LaunchPlan::extractions("sf2t"), extractDirectly).ok());
+        QVERIFY(launch.extract(LaunchPlan::extractions("sf2t"), LaunchTransaction::extractWithoutWindow).ok());
         QVERIFY(QFile::remove(work.filePath("sf2t/t.rom")) && work.write("sf2t/t.rom/cfg", "x"));
         const Result<> blocked = launch.cleanUp();
         QVERIFY2(blocked.error.startsWith(work.filePath("sf2t/t.rom") + " could not be put back") &&
@@ -171,7 +160,7 @@ private slots:
 
         LaunchTransaction launch(QFile::encodeName(work.path()));
         QVERIFY(QDir::setCurrent(work.path()));
-        QVERIFY(launch.extract(LaunchPlan::extractions("sf2ce"), extractDirectly).ok());
+        QVERIFY(launch.extract(LaunchPlan::extractions("sf2ce"), LaunchTransaction::extractWithoutWindow).ok());
         QCOMPARE(work.read("sf2t/CE.ROM"), QByteArray("t"));
         QVERIFY(launch.cleanUp().ok());
         compareTrees(snapshot(work.filePath("sf2t")), before, 0);
