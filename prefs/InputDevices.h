@@ -47,8 +47,14 @@ enum Index {
     SnesPad2,
 };
 
-inline QString caption(int index) { return QString::fromLatin1(table[static_cast<size_t>(index)].caption); }
-inline QString keyword(int index) { return QString::fromLatin1(table[static_cast<size_t>(index)].keyword); }
+inline QString caption(int index)
+{
+    return QString::fromLatin1(table[static_cast<size_t>(index)].caption);
+}
+inline QString keyword(int index)
+{
+    return QString::fromLatin1(table[static_cast<size_t>(index)].keyword);
+}
 
 // The table index of a caption or keyword, exact comparison; -1 when none matches.
 int indexOfCaption(const QString& text);
