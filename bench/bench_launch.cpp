@@ -5,6 +5,7 @@
 // hidden folder, and afterwards remove what was not there before and give back the kept files.
 // Run with --benchmark_enable_random_interleaving=true so that both alternate on a noisy machine.
 
+#include "BenchArchive.h"
 #include "LaunchPlan.h"
 #include "LaunchTransaction.h"
 #include "LocalText.h"
@@ -23,6 +24,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <random>
+#include <utility>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,22 +42,6 @@ struct Fixture
     QTemporaryDir dir;
 };
 
-bool writeArchive(const QString& path, const QList<QPair<QByteArray, QByteArray>>& members)
-{
-    int error = 0;
-    zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (!archive)
-        return false;
-    for (const auto& [name, data] : members) {
-        zip_source_t* source = zip_source_buffer(archive, data.constData(), static_cast<zip_uint64_t>(data.size()), 0);
-        if (!source || zip_file_add(archive, name.constData(), source, 0) < 0) {
-            zip_discard(archive);
-            return false;
-        }
-    }
-    return zip_close(archive) == 0;
-}
-
 // The working folder: roms/shared.zip and roms/fresh.zip with the same 2,000 members in 20 folders,
 // the user's shared folder "shared" with files of its own, and no folder "fresh".
 const Fixture& fixture()
@@ -64,12 +51,12 @@ const Fixture& fixture()
     if (!laid) {
         laid = true;
         std::mt19937 random(7);
-        QList<QPair<QByteArray, QByteArray>> members;
+        std::vector<std::pair<QByteArray, QByteArray>> members;
         for (int i = 0; i < Members; ++i) {
             QByteArray data(512 + static_cast<int>(random() % 4096), Qt::Uninitialized);
             for (char& c : data)
                 c = static_cast<char>(random() % 16);
-            members.append({"part" + QByteArray::number(i % 20) + "/rom" + QByteArray::number(i) + ".bin", data});
+            members.emplace_back("part" + QByteArray::number(i % 20) + "/rom" + QByteArray::number(i) + ".bin", data);
         }
         const QDir work(f.dir.path());
         work.mkpath(QStringLiteral("roms"));

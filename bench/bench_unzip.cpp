@@ -4,6 +4,7 @@
 // archive of 1,000,000 empty members is extracted once instead (run it under /usr/bin/time -v for
 // the peak memory).
 
+#include "BenchArchive.h"
 #include "Unzip32.h"
 
 #include <QByteArray>
@@ -60,22 +61,6 @@ QByteArray romImage(int size, unsigned seed)
         at += run;
     }
     return data;
-}
-
-bool writeArchive(const QString& path, const std::vector<std::pair<QByteArray, QByteArray>>& members)
-{
-    int error = 0;
-    zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (!archive)
-        return false;
-    for (const auto& [name, data] : members) {
-        zip_source_t* source = zip_source_buffer(archive, data.constData(), static_cast<zip_uint64_t>(data.size()), 0);
-        if (!source || zip_file_add(archive, name.constData(), source, 0) < 0) {
-            zip_discard(archive);
-            return false;
-        }
-    }
-    return zip_close(archive) == 0;
 }
 
 struct Fixture
