@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "LocalText.h"
-#include "OwnedFd.h"
+#include "UniqueFd.h"
 
 #include <cerrno>
 #include <cstring>
@@ -41,7 +41,7 @@ bool ItemReader::readFile(const QString& path, QByteArray* data, QString* error)
         return false;
     };
     // Not blocking on open: a pipe put where a file is expected must not hang the window.
-    const Platform::OwnedFd fd(::open(Platform::encodeLocal(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const Platform::UniqueFd fd(::open(Platform::encodeLocal(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.valid())
         return fail(Platform::decodeLocal(std::strerror(errno)));
     struct stat info = {};

@@ -2,7 +2,7 @@
 
 #include "FileChanges.h"
 #include "LocalText.h"
-#include "OwnedFd.h"
+#include "UniqueFd.h"
 
 #include <QRandomGenerator>
 
@@ -116,7 +116,7 @@ SaveResult saveLines(const QDir& folder, const QString& name, const QStringList&
         return result;
     };
 
-    const Platform::OwnedFd folderFd(
+    const Platform::UniqueFd folderFd(
         ::open(Platform::encodeLocal(folder.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folderFd.valid())
         return fail(systemError(errno));
@@ -142,11 +142,11 @@ SaveResult saveLines(const QDir& folder, const QString& name, const QStringList&
     // The new content goes to a file of its own beside the old one, and only a complete file takes the
     // old one's place. A link of the file's name is replaced itself; what it leads to is never written.
     QByteArray temporary;
-    Platform::OwnedFd file;
+    Platform::UniqueFd file;
     for (int attempt = 0; attempt < 16 && !file.valid(); ++attempt) {
         temporary = temporaryName(target, QRandomGenerator::global()->generate());
-        file = Platform::OwnedFd(::openat(folderFd.get(), temporary.constData(),
-                                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        file = Platform::UniqueFd(::openat(folderFd.get(), temporary.constData(),
+                                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
         if (!file.valid() && errno != EEXIST)
             break;
     }
@@ -169,7 +169,7 @@ SaveResult saveLines(const QDir& folder, const QString& name, const QStringList&
         ::fchmod(file.get(), *mode);
     if (::fsync(file.get()) != 0 && errno != EINVAL && errno != ENOTSUP)
         return abandon(errno);
-    if (file.reset() != 0)
+    if (!file.close())
         return abandon(errno);
     if (::renameat(folderFd.get(), temporary.constData(), folderFd.get(), target.constData()) != 0)
         return abandon(errno);

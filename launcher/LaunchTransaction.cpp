@@ -3,6 +3,7 @@
 #include "ExtractionPlan.h"
 #include "FileChanges.h"
 #include "LocalText.h"
+#include "UniqueFd.h"
 
 #include <QHash>
 #include <QLockFile>
@@ -19,6 +20,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using Platform::UniqueFd;
+
 namespace {
 
 const QByteArray recordName = ".gantrel-launch";
@@ -26,28 +29,6 @@ const QByteArray recordDraftName = ".gantrel-launch.new";
 const QByteArray lockName = ".gantrel-lock";
 const QByteArray keptPrefix = ".gantrel-kept-";
 const QByteArray ownPrefix = ".gantrel-";
-
-class UniqueFd final
-{
-public:
-    explicit UniqueFd(int fd = -1) : m_fd(fd) {}
-    ~UniqueFd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    UniqueFd(UniqueFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept
-    {
-        std::swap(m_fd, other.m_fd);
-        return *this;
-    }
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
 
 QString text(const QByteArray& path)
 {
