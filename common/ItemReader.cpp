@@ -6,7 +6,6 @@
 #include "UniqueFd.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -43,10 +42,10 @@ bool ItemReader::readFile(const QString& path, QByteArray* data, QString* error)
     // Not blocking on open: a pipe put where a file is expected must not hang the window.
     const Platform::UniqueFd fd(::open(Platform::encodeLocal(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.valid())
-        return fail(Platform::decodeLocal(std::strerror(errno)));
+        return fail(Platform::errorText(errno));
     struct stat info = {};
     if (::fstat(fd.get(), &info) != 0)
-        return fail(Platform::decodeLocal(std::strerror(errno)));
+        return fail(Platform::errorText(errno));
     if (!S_ISREG(info.st_mode))
         return fail(QStringLiteral("It is not an ordinary file."));
     const auto tooLarge = [&] {
@@ -69,7 +68,7 @@ bool ItemReader::readFile(const QString& path, QByteArray* data, QString* error)
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            return fail(Platform::decodeLocal(std::strerror(errno)));
+            return fail(Platform::errorText(errno));
         if (got == 0)
             break;
         filled += got;

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -20,11 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-QString systemError(int error)
-{
-    return Platform::decodeLocal(std::strerror(error));
-}
 
 struct DirCloser
 {
@@ -119,7 +113,7 @@ SaveResult saveLines(const QDir& folder, const QString& name, const QStringList&
     const Platform::UniqueFd folderFd(
         ::open(Platform::encodeLocal(folder.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folderFd.valid())
-        return fail(systemError(errno));
+        return fail(Platform::errorText(errno));
 
     // A file that the user may not write is left as it is, whatever the case of its name. A link is
     // judged by the file it leads to: that is the file the user sees and every reader reads.
@@ -133,7 +127,7 @@ SaveResult saveLines(const QDir& folder, const QString& name, const QStringList&
             continue;
         if (::faccessat(folderFd.get(), spelling.constData(), W_OK, AT_EACCESS) != 0 && errno != ENOENT) {
             return fail(QStringLiteral("The file %1 may not be written (%2); it was left as it is.")
-                            .arg(Platform::decodeLocal(spelling), systemError(errno)));
+                            .arg(Platform::decodeLocal(spelling), Platform::errorText(errno)));
         }
         if (S_ISREG(info->st_mode))
             mode = info->st_mode & 07777;
@@ -151,14 +145,14 @@ SaveResult saveLines(const QDir& folder, const QString& name, const QStringList&
             break;
     }
     if (!file.valid())
-        return fail(systemError(errno));
+        return fail(Platform::errorText(errno));
     Platform::fileChanged();
 
     const auto abandon = [&](int error) {
         file.reset();
         ::unlinkat(folderFd.get(), temporary.constData(), 0);
         Platform::fileChanged();
-        return fail(systemError(error));
+        return fail(Platform::errorText(error));
     };
     if (!writeAll(file.get(), LineWriter::encode(lines)))
         return abandon(errno ? errno : EIO);

@@ -35,11 +35,6 @@ QString text(const QByteArray& path)
     return Platform::decodeLocal(path);
 }
 
-QString errnoText(int error)
-{
-    return Platform::decodeLocal(std::strerror(error));
-}
-
 // Names compare as the extraction compares them: without regard to case.
 QString folded(QByteArrayView name)
 {
@@ -273,7 +268,7 @@ Result<> LaunchTransaction::writeRecord(const LaunchRecord& record)
 {
     const auto failed = [this](int error) {
         return Result<>::failure(QStringLiteral("The record of the launch could not be written in %1: %2")
-                                     .arg(text(m_workDir), errnoText(error)));
+                                     .arg(text(m_workDir), Platform::errorText(error)));
     };
     // A draft left by a run that ended while writing it changed nothing: it just goes.
     if (::unlinkat(m_workFd, recordDraftName.constData(), 0) == 0)
@@ -410,7 +405,7 @@ Result<int> LaunchTransaction::prepare(const Unzip::ExtractionPlan& plan, Launch
             continue;
         const Result<> undone = cleanUp();
         QString why = QStringLiteral("The set was not extracted: %1 could not be moved aside: %2")
-                          .arg(text(record->target + '/' + entry.path), errnoText(error));
+                          .arg(text(record->target + '/' + entry.path), Platform::errorText(error));
         if (!undone.ok())
             why += QLatin1Char('\n') + undone.error;
         return Result<int>::failure(why);
@@ -500,7 +495,7 @@ Result<> LaunchTransaction::cleanUp()
             const QByteArray folderPath = record.target + '/' + parentOf(entry.path);
             errors.append(
                 QStringLiteral("%1 could not be put back (%2); its copy is %3.")
-                    .arg(text(record.target + '/' + entry.path), errnoText(errno),
+                    .arg(text(record.target + '/' + entry.path), Platform::errorText(errno),
                          text(QByteArray(folderPath.endsWith('/') ? folderPath : folderPath + '/') + entry.hidden)));
         }
     }

@@ -1,6 +1,5 @@
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include <unistd.h>
 
@@ -104,8 +103,8 @@ int main(int argc, char* argv[])
     QString folderError;
     if (folders.size() == 1 && ::chdir(Platform::encodeLocal(folders.front()).constData()) != 0) {
         const int error = errno;
-        folderError = QStringLiteral("The folder %1 could not be opened: %2")
-                          .arg(folders.front(), Platform::decodeLocal(std::strerror(error)));
+        folderError =
+            QStringLiteral("The folder %1 could not be opened: %2").arg(folders.front(), Platform::errorText(error));
         print(stderr, QStringLiteral("gantrel: %1\n").arg(folderError));
     }
 

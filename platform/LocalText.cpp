@@ -1,5 +1,7 @@
 #include "LocalText.h"
 
+#include <cstring>
+
 namespace Platform {
 
 namespace {
@@ -118,6 +120,11 @@ QByteArray encodeLocal(QStringView text)
         pos = end;
     }
     return bytes;
+}
+
+QString errorText(int error)
+{
+    return decodeLocal(std::strerror(error));
 }
 
 } // namespace Platform

@@ -16,4 +16,7 @@ namespace Platform {
 QString decodeLocal(QByteArrayView bytes);
 QByteArray encodeLocal(QStringView text);
 
+// The system's text for an error number (errno).
+QString errorText(int error);
+
 } // namespace Platform

@@ -79,7 +79,7 @@ StartResult startDetached(const ProcessRequest& request)
     StartResult result;
     result.ok = error == 0;
     if (!result.ok)
-        result.error = decodeLocal(std::strerror(error));
+        result.error = errorText(error);
     return result;
 }
 

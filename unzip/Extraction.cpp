@@ -325,7 +325,7 @@ bool Extraction::openTarget(PlanTarget* target, bool create)
             if (::stat(prefix.constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
                 if (::mkdir(prefix.constData(), 0777) != 0) {
                     print(QStringLiteral("error:  cannot create extraction directory: %1\n        %2\n")
-                              .arg(Platform::decodeLocal(given), errnoText(errno)),
+                              .arg(Platform::decodeLocal(given), Platform::errorText(errno)),
                           1);
                     fail(PK_DISK);
                     return false;
@@ -343,7 +343,7 @@ bool Extraction::openTarget(PlanTarget* target, bool create)
         target->fd.reset(::open(target->path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (!target->fd.valid()) {
             print(QStringLiteral("error:  cannot open extraction directory: %1\n        %2\n")
-                      .arg(Platform::decodeLocal(given), errnoText(errno)),
+                      .arg(Platform::decodeLocal(given), Platform::errorText(errno)),
                   1);
             fail(PK_DISK);
             return false;
@@ -678,7 +678,9 @@ void Extraction::writeAll()
             if (parentFd < 0 || ::mkdirat(parentFd, folder->name.constData(), 0777) != 0) {
                 const int error = parentFd < 0 ? ENOENT : errno;
                 folder->failed = true;
-                print(QStringLiteral("error:  cannot create folder %1\n        %2\n").arg(shown, errnoText(error)), 1);
+                print(QStringLiteral("error:  cannot create folder %1\n        %2\n")
+                          .arg(shown, Platform::errorText(error)),
+                      1);
                 fail(PK_DISK);
                 m_aborted = error == ENOSPC || error == EDQUOT;
                 continue;

@@ -6,7 +6,6 @@
 #include "Unzip32.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -73,11 +72,6 @@ QString zipErrorText(int zipError)
     return text;
 }
 
-QString errnoText(int error)
-{
-    return Platform::decodeLocal(std::strerror(error));
-}
-
 WriteResult writeMember(zip_t* archive, int folderFd, const WriteJob& job, const QString& shown, char* buffer,
                         const std::function<void()>& heartbeat)
 {
@@ -89,7 +83,7 @@ WriteResult writeMember(zip_t* archive, int folderFd, const WriteJob& job, const
         const int error = errno;
         result.status = PK_DISK;
         result.abort = isDiskFull(error);
-        result.error = QStringLiteral("error:  cannot create %1\n        %2\n").arg(shown, errnoText(error));
+        result.error = QStringLiteral("error:  cannot create %1\n        %2\n").arg(shown, Platform::errorText(error));
         return result;
     }
     Platform::fileChanged();
@@ -128,7 +122,8 @@ WriteResult writeMember(zip_t* archive, int folderFd, const WriteJob& job, const
             break;
         int error = 0;
         if (!writeAll(fd.get(), buffer, static_cast<std::size_t>(got), &error))
-            return fail(PK_DISK, QStringLiteral("error:  cannot write %1\n        %2\n").arg(shown, errnoText(error)),
+            return fail(PK_DISK,
+                        QStringLiteral("error:  cannot write %1\n        %2\n").arg(shown, Platform::errorText(error)),
                         isDiskFull(error));
         sinceBeat += static_cast<quint64>(got);
         if (sinceBeat >= HeartbeatBytes && heartbeat) {
@@ -142,14 +137,17 @@ WriteResult writeMember(zip_t* archive, int folderFd, const WriteJob& job, const
     ::futimens(fd.get(), times);
     if (!fd.close()) {
         const int error = errno;
-        return fail(PK_DISK, QStringLiteral("error:  cannot write %1\n        %2\n").arg(shown, errnoText(error)),
+        return fail(PK_DISK,
+                    QStringLiteral("error:  cannot write %1\n        %2\n").arg(shown, Platform::errorText(error)),
                     isDiskFull(error));
     }
     if (replacing) {
         if (::renameat(folderFd, job.temporary.constData(), folderFd, job.name.constData()) != 0) {
             const int error = errno;
-            return fail(PK_DISK, QStringLiteral("error:  cannot replace %1\n        %2\n").arg(shown, errnoText(error)),
-                        isDiskFull(error));
+            return fail(
+                PK_DISK,
+                QStringLiteral("error:  cannot replace %1\n        %2\n").arg(shown, Platform::errorText(error)),
+                isDiskFull(error));
         }
         Platform::fileChanged();
     }

@@ -39,6 +39,5 @@ WriteResult writeMember(zip_t* archive, int folderFd, const WriteJob& job, const
 // The status of an archive error reported by libzip, and its text.
 int statusOfZipError(int zipError);
 QString zipErrorText(int zipError);
-QString errnoText(int error);
 
 } // namespace Unzip
