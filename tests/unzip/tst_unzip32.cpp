@@ -124,17 +124,6 @@ QByteArray zipped(const QList<ArchiveMember>& members)
     return writeArchive(file.fileName(), members) && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The contents of `paths`, in order.
-QList<QByteArray> reads(const QStringList& paths)
-{
-    QList<QByteArray> contents;
-    for (const QString& path : paths) {
-        QFile file(path);
-        contents.append(file.open(QIODevice::ReadOnly) ? file.readAll() : "<unreadable>");
-    }
-    return contents;
-}
-
 const QDateTime gameTime{QDate(1998, 3, 5), QTime(9, 7, 30)};
 
 // What a plan says, as the test compares it.
@@ -181,7 +170,8 @@ private slots:
                                                        {"zero.bin"}})));
         // Found without regard to case, with ".zip" added to a bare name.
         QCOMPARE(unzip(".\\roms\\GAME"), "0: empty/ game.p1 game.p2 sub/ sub/game.p3 zero.bin");
-        QCOMPARE(reads({"game/game.p1", "game/game.p2", "game/sub/game.p3"}),
+        QCOMPARE((QList<QByteArray>{m_work->read("game/game.p1"), m_work->read("game/game.p2"),
+                                    m_work->read("game/sub/game.p3")}),
                  (QList<QByteArray>{romBytes(100000, 1), romBytes(5000, 2), romBytes(3000, 3)}));
         QCOMPARE(QFileInfo("game/game.p1").lastModified(), gameTime);
         QVERIFY(heard.printed.contains("inflating: game.p1\n") && !heard.printed.contains("<no NUL"));
@@ -424,7 +414,9 @@ private slots:
                  "0: fresh.rom one.rom two.rom");
         // Asked once for each answer given, no more.
         QCOMPARE(heard.asked, QStringList({"game/one.rom", "game/two.rom"}).mid(0, answers.size()));
-        QTEST(reads({"game/one.rom", "game/two.rom", "game/fresh.rom"}), "kept");
+        QTEST((QList<QByteArray>{m_work->read("game/one.rom"), m_work->read("game/two.rom"),
+                                 m_work->read("game/fresh.rom")}),
+              "kept");
     }
 
     void badArchives_data()
@@ -493,7 +485,8 @@ private slots:
         // The password that works is kept for the members after it.
         heard.password = "secret";
         QCOMPARE(unzip("e.zip"), "0: plain.rom secret.rom secret2.rom");
-        QCOMPARE(reads({"game/secret.rom", "game/secret2.rom"}), (QList<QByteArray>{romBytes(20000, 6), "two"}));
+        QCOMPARE((QList<QByteArray>{m_work->read("game/secret.rom"), m_work->read("game/secret2.rom")}),
+                 (QList<QByteArray>{romBytes(20000, 6), "two"}));
         QCOMPARE(heard.asked, (QStringList{"secret.rom", "secret2.rom", "secret.rom", "secret2.rom", "secret.rom"}));
     }
 
