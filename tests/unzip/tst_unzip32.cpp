@@ -64,6 +64,23 @@ int onProgress(void* ctx, long long done, long long total)
     return heard.stopAfter >= 0 && heard.progress.size() > heard.stopAfter ? 1 : 0;
 }
 
+// Every entry below `root`, links not followed: a file's content, "/" for a folder, "->" and its target for a link.
+QMap<QString, QByteArray> tree(const QString& root)
+{
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo entry = it.nextFileInfo();
+        QFile file(entry.filePath());
+        entries.insert(entry.filePath().mid(root.size() + 1),
+                       entry.isSymLink() ? "->" + entry.symLinkTarget().toUtf8()
+                       : entry.isDir()   ? QByteArray("/")
+                                         : (file.open(QIODevice::ReadOnly) ? file.readAll() : "<unreadable>"));
+    }
+    return entries;
+}
+
 // Extracts `zip` into the folder "game", replacing files and keeping stored folders unless `flags` say otherwise;
 // gives the status, then what the folder holds. `names` holds `includes` include names, then the exclude names.
 using Flags = QList<std::pair<int DCL::*, int>>;
@@ -83,11 +100,9 @@ QString unzip(const QString& zip, const Flags& flags = {}, QList<QByteArray> nam
                                     &dcl, &heard.totals);
     // Every file and folder in the target, sorted; folders end with '/'.
     QStringList entries;
-    QDirIterator it(target, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QFileInfo entry = it.nextFileInfo();
-        entries.append(entry.filePath().mid(target.size() + 1) + (entry.isDir() ? "/" : ""));
-    }
+    const QMap<QString, QByteArray> made = tree(target);
+    for (auto it = made.begin(); it != made.end(); ++it)
+        entries.append(it.key() + (it.value() == "/" ? "/" : ""));
     entries.sort();
     return QString::number(status) + (QFileInfo::exists(target) ? ": " : ", no folder") + entries.join(' ');
 }
@@ -110,23 +125,6 @@ QByteArray zipped(const QList<ArchiveMember>& members)
 }
 
 const QDateTime gameTime{QDate(1998, 3, 5), QTime(9, 7, 30)};
-
-// Every entry below `root`, links not followed: a file's content, "/" for a folder, "->" and its target for a link.
-QMap<QString, QByteArray> tree(const QString& root)
-{
-    QMap<QString, QByteArray> entries;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QFileInfo entry = it.nextFileInfo();
-        QFile file(entry.filePath());
-        entries.insert(entry.filePath().mid(root.size() + 1),
-                       entry.isSymLink() ? "->" + entry.symLinkTarget().toUtf8()
-                       : entry.isDir()   ? QByteArray("/")
-                                         : (file.open(QIODevice::ReadOnly) ? file.readAll() : "<unreadable>"));
-    }
-    return entries;
-}
 
 // What a plan says, as the test compares it.
 using Changes = QList<std::pair<Unzip::PlannedChange::Kind, QString>>;
@@ -172,8 +170,9 @@ private slots:
                                                        {"zero.bin"}})));
         // Found without regard to case, with ".zip" added to a bare name.
         QCOMPARE(unzip(".\\roms\\GAME"), "0: empty/ game.p1 game.p2 sub/ sub/game.p3 zero.bin");
-        QCOMPARE(m_work->read("game/game.p1") + m_work->read("game/game.p2") + m_work->read("game/sub/game.p3"),
-                 romBytes(100000, 1) + romBytes(5000, 2) + romBytes(3000, 3));
+        QCOMPARE((QList<QByteArray>{m_work->read("game/game.p1"), m_work->read("game/game.p2"),
+                                    m_work->read("game/sub/game.p3")}),
+                 (QList<QByteArray>{romBytes(100000, 1), romBytes(5000, 2), romBytes(3000, 3)}));
         QCOMPARE(QFileInfo("game/game.p1").lastModified(), gameTime);
         QVERIFY(heard.printed.contains("inflating: game.p1\n") && !heard.printed.contains("<no NUL"));
 
@@ -199,37 +198,28 @@ private slots:
         QTest::addColumn<QList<QList<ArchiveMember>>>("archives");
         QTest::addColumn<QList<int>>("statuses");
         QTest::addColumn<QStringList>("movedAside");
-        QTest::newRow("a file of another case")
-            << QStringList{"f:SF2T.P1", "f:keep.rom"} << QList<QList<ArchiveMember>>{{{"sf2t.p1", "new"}}}
-            << QList<int>{0} << QStringList{"SF2T.P1"};
-        QTest::newRow("two archives, names of different case")
-            << QStringList{}
-            << QList<QList<ArchiveMember>>{{{"a.rom", "1"}, {"Sub/x.rom", "1"}},
-                                           {{"A.ROM", "2"}, {"sub/X.ROM", "2"}, {"SUB/y.rom", "2"}, {"a.ROM", "3"}}}
-            << QList<int>{0, 0} << QStringList{};
-        QTest::newRow("a folder of another case")
-            << QStringList{"d:ROMS/Old"} << QList<QList<ArchiveMember>>{{{"roms/old/a.bin", "a"}, {"Roms/"}}}
-            << QList<int>{0} << QStringList{};
-        QTest::newRow("links: replaced, never followed")
-            << QStringList{"l:a.rom", "l:sub", "f:b.rom"}
-            << QList<QList<ArchiveMember>>{{{"A.rom", "a"}, {"sub/evil.bin", "x"}, {"b.rom", "b"}, {"c.rom", "c"}}}
-            << QList<int>{1} << QStringList{"a.rom", "b.rom"};
+        using Archives = QList<QList<ArchiveMember>>;
+        const auto row = [](const char* name, const QStringList& disk, const Archives& archives,
+                            const QList<int>& statuses, const QStringList& movedAside = {}) {
+            QTest::newRow(name) << disk << archives << statuses << movedAside;
+        };
+        row("a file of another case", {"f:SF2T.P1", "f:keep.rom"}, {{{"sf2t.p1", "new"}}}, {0}, {"SF2T.P1"});
+        row("two archives, names of different case", {},
+            {{{"a.rom", "1"}, {"Sub/x.rom", "1"}},
+             {{"A.ROM", "2"}, {"sub/X.ROM", "2"}, {"SUB/y.rom", "2"}, {"a.ROM", "3"}}},
+            {0, 0});
+        row("a folder of another case", {"d:ROMS/Old"}, {{{"roms/old/a.bin", "a"}, {"Roms/"}}}, {0});
+        row("links: replaced, never followed", {"l:a.rom", "l:sub", "f:b.rom"},
+            {{{"A.rom", "a"}, {"sub/evil.bin", "x"}, {"b.rom", "b"}, {"c.rom", "c"}}}, {1}, {"a.rom", "b.rom"});
         // The link is moved aside before anything is extracted, so the first member makes a folder in its place.
-        QTest::newRow("a link replaced after a member passed through it")
-            << QStringList{"l:sub"} << QList<QList<ArchiveMember>>{{{"sub/evil.bin", "x"}, {"Sub", "file"}}}
-            << QList<int>{50} << QStringList{"sub"};
-        QTest::newRow("a folder in the way, a file in the way")
-            << QStringList{"d:x.rom/in", "f:f"}
-            << QList<QList<ArchiveMember>>{{{"X.ROM", "x"}, {"F/y.rom", "y"}, {"z.rom", "z"}}} << QList<int>{50}
-            << QStringList{};
-        QTest::newRow("a file, then a folder of its name")
-            << QStringList{} << QList<QList<ArchiveMember>>{{{"a", "a"}, {"a/b", "b"}}, {{"A/c", "c"}, {"b/"}}}
-            << QList<int>{50, 50} << QStringList{};
-        QTest::newRow("the target is a link") << QStringList{"t:", "f:a.rom", "d:sub"}
-                                              << QList<QList<ArchiveMember>>{{{"a.rom", "new"}, {"SUB/b.rom", "b"}}}
-                                              << QList<int>{0} << QStringList{"a.rom"};
-        QTest::newRow("no target yet") << QStringList{"-"} << QList<QList<ArchiveMember>>{{{"d/a.rom", "a"}}}
-                                       << QList<int>{0} << QStringList{};
+        row("a link replaced after a member passed through it", {"l:sub"}, {{{"sub/evil.bin", "x"}, {"Sub", "file"}}},
+            {50}, {"sub"});
+        row("a folder in the way, a file in the way", {"d:x.rom/in", "f:f"},
+            {{{"X.ROM", "x"}, {"F/y.rom", "y"}, {"z.rom", "z"}}}, {50});
+        row("a file, then a folder of its name", {}, {{{"a", "a"}, {"a/b", "b"}}, {{"A/c", "c"}, {"b/"}}}, {50, 50});
+        row("the target is a link", {"t:", "f:a.rom", "d:sub"}, {{{"a.rom", "new"}, {"SUB/b.rom", "b"}}}, {0},
+            {"a.rom"});
+        row("no target yet", {"-"}, {{{"d/a.rom", "a"}}}, {0});
     }
 
     // After the launcher has moved aside what the plan says, extracting the archives in turn makes exactly the
@@ -310,6 +300,7 @@ private slots:
         QTest::addColumn<Flags>("flags");
         QTest::addColumn<QStringList>("files");
         QTest::addColumn<QByteArray>("printed");
+        const QStringList allNew{"a.rom new", "b.rom new", "c.rom new", "my game/a b.rom new"};
         QTest::newRow("only newer") << Flags{{&DCL::ExtractOnlyNewer, 1}}
                                     << QStringList{"a.rom new", "b.rom old", "c.rom new", "my game/a b.rom new"}
                                     << QByteArray("extracting: a.rom\n");
@@ -320,11 +311,8 @@ private slots:
             << QStringList{"a.rom new", "b.rom new", "c.rom new", "my_game/a_b.rom new"}
             << QByteArray("my_game/a_b.rom");
         QTest::newRow("quiet: warnings and errors only")
-            << Flags{{&DCL::fQuiet, 1}} << QStringList{"a.rom new", "b.rom new", "c.rom new", "my game/a b.rom new"}
-            << QByteArray("skipped \"../up.rom\"");
-        QTest::newRow("quiet: nothing") << Flags{{&DCL::fQuiet, 2}}
-                                        << QStringList{"a.rom new", "b.rom new", "c.rom new", "my game/a b.rom new"}
-                                        << QByteArray();
+            << Flags{{&DCL::fQuiet, 1}} << allNew << QByteArray("skipped \"../up.rom\"");
+        QTest::newRow("quiet: nothing") << Flags{{&DCL::fQuiet, 2}} << allNew << QByteArray();
     }
 
     void optionsTheLauncherNeverSets()
@@ -368,7 +356,6 @@ private slots:
                                           {QString(300, 'n') + ".rom", "x"},
                                           {"a", "a file"},
                                           {"a/b", "in a folder"}}));
-        QCOMPARE(QFileInfo("deep.zip").size() < 200 * 1024, true);
         const QString first = unzip("deep.zip");
         QVERIFY(first.startsWith("50: a d/"));
         QCOMPARE(heard.printed.count("more than 64 folders deep"), 2);
@@ -404,11 +391,14 @@ private slots:
         QTest::addColumn<int>("noflag");
         QTest::addColumn<int>("prompt");
         QTest::addColumn<QList<int>>("answers");
-        QTest::addColumn<QString>("kept");
-        QTest::newRow("replaced silently") << 1 << 1 << QList<int>() << "new1new2fresh";
-        QTest::newRow("kept silently") << 0 << 0 << QList<int>() << "old1old2fresh";
-        QTest::newRow("no, then yes") << 0 << 1 << QList<int>{IDM_REPLACE_NO, IDM_REPLACE_YES} << "old1new2fresh";
-        QTest::newRow("none skips the rest") << 0 << 1 << QList<int>{IDM_REPLACE_NONE} << "old1old2fresh";
+        QTest::addColumn<QList<QByteArray>>("kept");
+        using Bytes = QList<QByteArray>;
+        QTest::newRow("replaced silently") << 1 << 1 << QList<int>() << Bytes{"new1", "new2", "fresh"};
+        QTest::newRow("kept silently") << 0 << 0 << QList<int>() << Bytes{"old1", "old2", "fresh"};
+        QTest::newRow("no, then yes") << 0 << 1 << QList<int>{IDM_REPLACE_NO, IDM_REPLACE_YES}
+                                      << Bytes{"old1", "new2", "fresh"};
+        QTest::newRow("none skips the rest")
+            << 0 << 1 << QList<int>{IDM_REPLACE_NONE} << Bytes{"old1", "old2", "fresh"};
     }
 
     void existingFiles()
@@ -424,7 +414,8 @@ private slots:
                  "0: fresh.rom one.rom two.rom");
         // Asked once for each answer given, no more.
         QCOMPARE(heard.asked, QStringList({"game/one.rom", "game/two.rom"}).mid(0, answers.size()));
-        QTEST(QString(m_work->read("game/one.rom") + m_work->read("game/two.rom") + m_work->read("game/fresh.rom")),
+        QTEST((QList<QByteArray>{m_work->read("game/one.rom"), m_work->read("game/two.rom"),
+                                 m_work->read("game/fresh.rom")}),
               "kept");
     }
 
@@ -454,8 +445,6 @@ private slots:
         QTest::newRow("unsafe names and a link") << zipped(unsafe) << 1 << "1: back/ back/slash good in the way.rom/";
         // Junking the paths does not make them safe.
         QTest::newRow("unsafe names, paths junked") << zipped(unsafe) << 0 << "1: good in the way.rom/ slash";
-        QTest::newRow("a folder in the way")
-            << zipped({{"in the way.rom", "x"}, {"sub/b.rom", "b"}}) << 1 << "50: in the way.rom/ sub/ sub/b.rom";
     }
 
     // Nothing is written outside the target folder, and no member is left half-written.
@@ -470,19 +459,16 @@ private slots:
         QVERIFY(!QFileInfo::exists("/x"));
     }
 
-    void failedWritesAndDamagedArchives()
+    // The replacement of a spoilt member goes to a temporary file, so the old file stays whole. A file or folder
+    // in the way of a member is in planMatchesExtraction.
+    void damagedMemberKeepsTheOldFile()
     {
         QVERIFY(writeArchive("d.zip", {{"a.rom", romBytes(200000, 4)}, {"sub/b.rom", romBytes(1000, 5)}}));
-        // A file where a folder goes: the other member is still written.
-        QVERIFY(m_work->write("game/sub", "in the way"));
-        QCOMPARE(unzip("d"), "50: a.rom sub");
-        QVERIFY(m_work->read("game/a.rom") == romBytes(200000, 4) && heard.printed.contains("cannot create folder"));
-
-        // The replacement of a spoilt member goes to a temporary file, so the old file stays whole.
-        QVERIFY(QDir("game").removeRecursively() && m_work->write("game/a.rom", "old"));
+        QVERIFY(m_work->write("game/a.rom", "old"));
         QVERIFY(m_work->write("d.zip", m_work->read("d.zip").replace(1000, 200, QByteArray(200, '\x55'))));
         QCOMPARE(unzip("d"), "2: a.rom sub/ sub/b.rom");
-        QVERIFY(m_work->read("game/a.rom") == "old" && heard.printed.contains("cannot read a.rom"));
+        QCOMPARE(m_work->read("game/a.rom"), "old");
+        QVERIFY2(heard.printed.contains("cannot read a.rom"), heard.printed.constData());
     }
 
     void encryptedMembers()
@@ -499,7 +485,8 @@ private slots:
         // The password that works is kept for the members after it.
         heard.password = "secret";
         QCOMPARE(unzip("e.zip"), "0: plain.rom secret.rom secret2.rom");
-        QCOMPARE(m_work->read("game/secret.rom") + m_work->read("game/secret2.rom"), romBytes(20000, 6) + "two");
+        QCOMPARE((QList<QByteArray>{m_work->read("game/secret.rom"), m_work->read("game/secret2.rom")}),
+                 (QList<QByteArray>{romBytes(20000, 6), "two"}));
         QCOMPARE(heard.asked, (QStringList{"secret.rom", "secret2.rom", "secret.rom", "secret2.rom", "secret.rom"}));
     }
 
@@ -514,7 +501,8 @@ private slots:
         // How small the deflated member gets depends on the zlib at hand.
         const QString first = heard.listed.value(0);
         QVERIFY2(first.startsWith("big.rom 10000 ") && first.contains(" 1998-3-5 9:7 Defl:N "), qPrintable(first));
-        QCOMPARE(QString::asprintf("%u %lu", heard.totals.NumMembers, heard.totals.TotalSize), "3 10003");
+        QCOMPARE(heard.totals.NumMembers, 3u);
+        QCOMPARE(heard.totals.TotalSize, 10003ul);
     }
 
     void reportsProgressOnTheCallingThread()

@@ -1,5 +1,4 @@
 #include "ArchiveMaker.h"
-#include "LocalText.h"
 #include "MessageBoxSpy.h"
 #include "UnzipModule.h"
 #include "UnzipProgress.h"
@@ -41,28 +40,22 @@ private slots:
 
     void cleanup() { QVERIFY(QDir::setCurrent(QDir::tempPath())); }
 
-    void fillsTheRecordsAndShowsOnlyTheStatusNumber()
+    // The box text of a failure and the names' own bytes are followed through a launch in tst_launch.
+    void fillsTheRecords()
     {
         MessageBoxSpy spy;
         std::memset(&UnzipOptions, 0x7f, sizeof UnzipOptions);
         std::memset(&UnzipCallbacks, 0x7f, sizeof UnzipCallbacks);
-        // Names reach the library with their own bytes, also those that are not UTF-8.
-        UnzipArchive(Platform::decodeLocal("missing\xe9.zip"), Platform::decodeLocal("dest\xe9"), -1, -2, -3, -4, 0, 0);
-        // The library reads the flags by their place in the record.
+        UnzipArchive("missing.zip", "dest", -1, -2, -3, -4, 0, 0);
+        // Each argument lands in its own flag, every other flag is cleared.
         std::array<int, 15> flags;
         std::memcpy(flags.data(), &UnzipOptions, sizeof flags);
         QCOMPARE(QList<int>(flags.begin(), flags.end()), (QList<int>{0, 0, -1, 0, 0, 0, -3, 0, 0, -4, -2, 0, 0, 0, 0}));
-        QCOMPARE((QList<QByteArray>{UnzipOptions.lpszZipFN, UnzipOptions.lpszExtractDir}),
-                 (QList<QByteArray>{"missing\xe9.zip", "dest\xe9"}));
         const USERFUNCTIONS& c = UnzipCallbacks;
         QVERIFY(c.print == UnzipPrintCallback && c.replace == UnzipReplaceCallback &&
                 c.password == UnzipPasswordCallback && c.SendApplicationMessage == UnzipListCallback && !c.sound &&
                 !c.ServCallBk);
-        QVERIFY(!QFileInfo::exists("dest") && !QFileInfo::exists(Platform::decodeLocal("dest\xe9")));
-        // The box holds only the number, with what the library printed as its details.
-        const Platform::MessageRequest& box = spy.requests().first();
-        QCOMPARE(box.text + "|" + box.caption + "|" + QString::number(spy.requests().size()), "9|Gantrel|1");
-        QVERIFY(box.buttons == Platform::MessageButtons::Ok && box.details == UnzipMessages && !box.details.isEmpty());
+        QVERIFY(!QFileInfo::exists("dest"));
         // Null texts reach the library as null pointers, which it refuses.
         UnzipArchive(QString(), QString(), 0, 1, 0, 1, 0, 0);
         QVERIFY(UnzipOptions.lpszZipFN == nullptr && UnzipOptions.lpszExtractDir == nullptr);
@@ -81,11 +74,13 @@ private slots:
         QCOMPARE(QList<int>({UnzipReplaceCallback(name), UnzipReplaceCallback(name), UnzipReplaceCallback(name),
                              UnzipReplaceCallback(longName.data())}),
                  (QList<int>{IDM_REPLACE_YES, IDM_REPLACE_NO, IDM_REPLACE_NONE, IDM_REPLACE_YES}));
-        QStringList seen;
-        for (const Platform::MessageRequest& box : spy.requests())
-            seen.append(box.text + (box.buttons == Platform::MessageButtons::YesNoCancel ? "|" : "|?|") + box.caption);
-        const QString first = "Overwrite game/a.rom?|VBUnzip - File already exists";
-        QCOMPARE(seen, (QStringList{first, first, first, QString(first).replace("game/a.rom", QString(256, 'n'))}));
+        QStringList texts;
+        for (const Platform::MessageRequest& box : spy.requests()) {
+            texts.append(box.text);
+            QVERIFY(box.buttons == Platform::MessageButtons::YesNoCancel);
+        }
+        const QString first = "Overwrite game/a.rom?";
+        QCOMPARE(texts, (QStringList{first, first, first, "Overwrite " + QString(256, 'n') + '?'}));
     }
 
     void printAndPasswordCallbacks()
@@ -93,8 +88,9 @@ private slots:
         // A message ends at the first NUL, looked for up to the index equal to the length, or after 32,801 characters.
         QByteArray text = QByteArray("abc\0def", 7) + QByteArray(40000, 'x');
         UnzipMessages = QStringLiteral("before|");
-        QCOMPARE(UnzipPrintCallback(text.data(), 7) + UnzipPrintCallback(text.data(), 2), 0);
-        QCOMPARE(UnzipPrintCallback(text.data() + 7, 40000), 0);
+        QCOMPARE((QList<int>{UnzipPrintCallback(text.data(), 7), UnzipPrintCallback(text.data(), 2),
+                             UnzipPrintCallback(text.data() + 7, 40000)}),
+                 (QList<int>{0, 0, 0}));
         QCOMPARE(UnzipMessages, "before|abcabc" + QString(32801, QLatin1Char('x')));
         // No password is ever given, and the buffer is left alone.
         char password[8] = "keep";
@@ -112,46 +108,32 @@ private slots:
         const QString header = "Filename:" + blanks(43) + "Size" + blanks(5) + "Date" + blanks(5) + "Time" + blanks(6);
         const QString first = sixty.left(50) + "   1234" + blanks(2) + " 5/03/98" + blanks(2) + " 9:07" + blanks(6);
         const QString second = "eight.rom" + blanks(41) + "2345678  25/12/05  23:59" + blanks(6);
-        QCOMPARE(UnzipListing + QString::number(UnzipListCount), header + "\r\n" + first + "\r\n" + second + "\r\n2");
+        QCOMPARE(UnzipListing.split("\r\n"), (QStringList{header, first, second, QString()}));
+        QCOMPARE(UnzipListCount, 2);
     }
 
-    void includeAndExcludeNames()
+    // A warning gets its box like any other failure.
+    void namesAndWarning()
     {
-        QVERIFY(writeArchive("q.zip", {{"m0.rom", "a"}, {"m1.rom", "b"}, {"x2.rom", "c"}}));
-        UnzipIncludeNames[0] = "m?.rom";
+        QVERIFY(writeArchive("q.zip", {{"m0.rom", "a"}, {"m1.rom", "b"}, {"x2.rom", "c"}, {"../m3.rom", "d"}}));
+        UnzipIncludeNames[0] = "*m?.rom";
         UnzipExcludeNames[0] = "m1.rom";
+        MessageBoxSpy spy;
         // Counts beyond the name tables are cut to their size; the null entries are passed over.
         UnzipArchive("q.zip", "dest", 0, 1, 0, 1, 1000, 1000);
         QCOMPARE(QDir("dest").entryList(QDir::Files), QStringList{"m0.rom"});
-        QCOMPARE(UnzipStatus, PK_OK);
-    }
-
-    // Warnings get their box like any other failure.
-    void warningIsShown()
-    {
-        QVERIFY(writeArchive("w.zip", {{"../outside.rom", "x"}, {"in.rom", "y"}}));
-        MessageBoxSpy spy;
-        UnzipArchive("w.zip", "dest", 0, 1, 0, 1, 0, 0);
         QCOMPARE(UnzipStatus, PK_WARN);
         QCOMPARE(spy.requests().size(), 1);
         QCOMPARE(spy.requests().first().text, "1");
-        QCOMPARE(m_work->read("dest/in.rom"), "y");
     }
 
-    // The library works on a thread of its own: the window's thread keeps its event loop (repaints,
-    // the progress window) and answers the replace query, while the extraction goes on without it.
+    // The library works on a thread of its own: the window's thread keeps its event loop (a timer fires during the
+    // call, the progress window) and answers the replace query, while the extraction goes on without it.
     void windowThreadServesTheExtraction()
     {
         QVERIFY(writeArchive("big.zip", manyMembers(3000) << ArchiveMember{"last.rom", "new"}));
         QVERIFY(m_work->write("big/last.rom", "old"));
         setUnzipProgressDelay(0);
-
-        PaintCounter mainWindow;
-        mainWindow.setEnabled(false);
-        mainWindow.show();
-        QTimer ticker;
-        QObject::connect(&ticker, &QTimer::timeout, &mainWindow, qOverload<>(&QWidget::update));
-        ticker.start(5);
 
         bool returned = false;
         bool busyDuringCall = false;
@@ -164,11 +146,9 @@ private slots:
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
         });
         QThread* askedOn = nullptr;
-        int paintsBeforeQuestion = 0;
         QString shownAtQuestion;
         Platform::setMessageBoxHook([&](const Platform::MessageRequest&) {
             askedOn = QThread::currentThread();
-            paintsBeforeQuestion = mainWindow.paints;
             if (const UnzipProgress* window = findProgressWindow())
                 shownAtQuestion = window->Status->text();
             return Platform::MessageAnswer::Yes;
@@ -180,7 +160,6 @@ private slots:
         QVERIFY(busyDuringCall);
         QVERIFY(extractedWhileBusy);
         QCOMPARE(askedOn, QApplication::instance()->thread());
-        QVERIFY(paintsBeforeQuestion > 0);
         QCOMPARE(shownAtQuestion, UnzipProgress::extractingText() + " big.zip\n3000 of 3001 files");
         QCOMPARE(m_work->read("big/last.rom"), "new");
         QCOMPARE(UnzipStatus, PK_OK);
@@ -263,12 +242,6 @@ private:
             members.append(ArchiveMember{QStringLiteral("m%1.rom").arg(i, 4, 10, QLatin1Char('0')), "new"});
         return members;
     }
-
-    struct PaintCounter final : QWidget
-    {
-        int paints = 0;
-        void paintEvent(QPaintEvent*) override { ++paints; }
-    };
 };
 
 QTEST_MAIN(TestUnzipModule)
