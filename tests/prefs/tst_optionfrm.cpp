@@ -43,6 +43,7 @@ private slots:
     {
         open();
         QCOMPARE(m_frm->preferences(), Preferences{});
+        QVERIFY(control<QRadioButton>("Res5")->isChecked() && control<QRadioButton>("Swap1")->isChecked());
 
         // Auto is checked, so only the slider waits for it to be unchecked.
         QCOMPARE(click({}), QStringList({"Slide"}));
