@@ -39,7 +39,7 @@ private slots:
             QTest::keyClick(typed, Qt::Key_Return);
         }
         clickArrow("SA", 1);
-        QCOMPARE(fields(), QStringLiteral("1 0 None None None None None None 1F 2E 3D"));
+        QCOMPARE(fields(), QStringList({"1", "0", "None", "None", "None", "None", "None", "None", "1F", "2E", "3D"}));
 
         // Entries past a device's last button are set back to it; each device keeps its own.
         pick(3);
@@ -53,13 +53,13 @@ private slots:
         // A third character in a DIP field resets it.
         QTest::keyClick(child<QLineEdit>("dip2"), Qt::Key_End);
         QTest::keyClicks(child<QLineEdit>("dip2"), QStringLiteral("7"));
-        QCOMPARE(fields(), QStringLiteral("3 1 None None None None None None 1F 00 3D"));
+        QCOMPARE(fields(), QStringList({"3", "1", "None", "None", "None", "None", "None", "None", "1F", "00", "3D"}));
 
         QVERIFY(close(QStringLiteral("OK")).isEmpty());
         const QList<QByteArray> lines = m_work->read("game.ini").split('\n');
-        QCOMPARE(lines[5] + lines[7] + lines[11] + lines[14],
-                 QByteArray("-remapbut       JOY1 1 0\r-remapbut    4BUTTON 3 1 255 255 255 255 255 255\r"
-                            "-remapbut SIDEWINDER 255 255 255 255 255 255 255 9\r-dip 1F 00 3D\r"));
+        QCOMPARE(QList<QByteArray>({lines[5], lines[7], lines[11], lines[14]}),
+                 QList<QByteArray>({"-remapbut       JOY1 1 0\r", "-remapbut    4BUTTON 3 1 255 255 255 255 255 255\r",
+                                    "-remapbut SIDEWINDER 255 255 255 255 255 255 255 9\r", "-dip 1F 00 3D\r"}));
     }
 
     // Entries whose bar does not move, and bytes of another code page, are written back as read.
@@ -92,22 +92,23 @@ private slots:
         QVERIFY(m_work->write("Game.ini", handWritten));
         for (const QString& romname : {QStringLiteral("game"), QStringLiteral("new")}) {
             open(romname);
-            QCOMPARE(fields(), (romname == QLatin1String("new") ? QStringLiteral("None None") : QStringLiteral("1 0")) +
-                                   QStringLiteral(" None None None None None None 00 00 00"));
+            const QString a = romname == QLatin1String("new") ? QStringLiteral("None") : QStringLiteral("1");
+            const QString b = romname == QLatin1String("new") ? QStringLiteral("None") : QStringLiteral("0");
+            QCOMPARE(fields(), QStringList({a, b, "None", "None", "None", "None", "None", "None", "00", "00", "00"}));
             QVERIFY(close(how).isEmpty() && m_main.isEnabled());
             QTRY_VERIFY(m_frm.isNull());
         }
         const bool saved = how == QLatin1String("OK");
-        QCOMPARE(m_work->dir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).join(QLatin1Char(' ')),
-                 saved ? QStringLiteral("game.ini new.ini") : QStringLiteral("Game.ini"));
+        QCOMPARE(m_work->dir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 saved ? QStringList({"game.ini", "new.ini"}) : QStringList{"Game.ini"});
         QCOMPARE(m_work->read("Game.ini"), saved ? QByteArray() : handWritten);
     }
 
-    // A save that fails, or has no set to save for, leaves the dialog open and the files as they were.
+    // A save that fails, or has no set to save for, leaves the dialog open; the files stay as they were
+    // (tst_gameconfig checks that).
     void failedSave()
     {
         // The file's own spelling is taken by a folder, so the new file cannot be put in its place.
-        QVERIFY(m_work->write("GAME.INI", handWritten) && m_work->write(".ini", handWritten));
         QVERIFY(m_work->makeFolder("game.ini"));
         for (const QString& romname : {QStringLiteral("game"), QString()}) {
             open(romname);
@@ -120,9 +121,6 @@ private slots:
             QVERIFY(close(QStringLiteral("Cancel")).isEmpty());
             QTRY_VERIFY(m_frm.isNull());
         }
-        QCOMPARE(m_work->read("GAME.INI") + m_work->read(".ini"), handWritten + handWritten);
-        QCOMPARE(m_work->dir().entryList(QDir::Files | QDir::Hidden).join(QLatin1Char(' ')),
-                 QStringLiteral(".ini GAME.INI"));
 
         // Root reads every ordinary file; a write-only kernel attribute refuses even root.
         const QString target = QStringLiteral("/sys/bus/cpu/drivers/processor/unbind");
@@ -166,12 +164,12 @@ private:
     }
 
     // The eight button fields, then the three DIP fields.
-    QString fields() const
+    QStringList fields() const
     {
         QStringList texts;
         for (const char* name : {"FA", "FB", "FC", "FD", "FE", "FF", "FG", "FH", "dip1", "dip2", "dip3"})
             texts.append(child<QLineEdit>(name)->text());
-        return texts.join(QLatin1Char(' '));
+        return texts;
     }
 
     // Closes with OK, Cancel or the close box; returns the message boxes that came up.

@@ -12,7 +12,6 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QStringList>("arguments");
 
-        QTest::newRow("no options") << "torvak.exe pacman" << QStringList{"torvak.exe", "pacman"};
         QTest::newRow("settings items") << "torvak.exe pacman -res 384 224 -frameskip AUTO"
                                         << QStringList{"torvak.exe", "pacman",     "-res", "384",
                                                        "224",        "-frameskip", "AUTO"};

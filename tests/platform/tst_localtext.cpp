@@ -28,7 +28,6 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("text");
-        QTest::newRow("ascii") << QByteArray("roms.txt") << QStringLiteral("roms.txt");
         QTest::newRow("utf-8") << QByteArray("caf\xC3\xA9") << QStringLiteral("caf\u00E9");
         QTest::newRow("byte-order mark kept") << QByteArray("\xEF\xBB\xBFx") << QStringLiteral("\uFEFFx");
         QTest::newRow("four bytes") << QByteArray("\xF0\x9F\x8E\xAE") << QString::fromUtf8("\xF0\x9F\x8E\xAE");
