@@ -195,10 +195,12 @@ private slots:
         QVERIFY(m_work->write("SF2T/T.ROM", "user's t") && m_work->write("SF2T/hiscore.dat", "old scores") &&
                 QFile::link("T.ROM", shared + "/ce.rom"));
         QVERIFY(writeArchive("roms/sf2ce.zip", {{"ce.rom", "ce"}, {"gfx/deep/ce.gfx", "new"}}));
+        MessageBoxSpy spy;
         QVERIFY(openWindow() && select("Street Fighter II CE"));
         QCOMPARE(launch(), QStringList{"sf2ce"});
         QCOMPARE(m_work->read("SF2T/ce.rom"), QByteArray("ce"));
         QCOMPARE(m_work->read("SF2T/t.rom"), QByteArray("t"));
+        QVERIFY(spy.requests().isEmpty());
 
         // The emulator saves its high scores the usual way: a new file renamed over the old one.
         QVERIFY(m_work->write("SF2T/hiscore.new", "new scores"));
