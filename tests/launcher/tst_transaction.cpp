@@ -89,8 +89,6 @@ private slots:
         record.files = {"\xc3\xa9\xfe,\r", "x%y/z/f"};
         record.temporaries = {"x%y/.f.tmp"};
         const QByteArray bytes = record.serialize();
-        QCOMPARE(bytes.count("\r\n"), bytes.count('\n'));
-        QCOMPARE(bytes.count('\n'), 11);
         const std::optional<LaunchRecord> read = LaunchRecord::parse(bytes);
         QVERIFY(read.has_value());
         QVERIFY(*read == record);
