@@ -106,8 +106,7 @@ private slots:
         QCOMPARE(m_started.first().arguments.value(0), QStringLiteral("game"));
 
         pressOk(QStringLiteral("Option"), QStringLiteral("OptionFrm"));
-        const QByteArray settings = m_work->read(QStringLiteral("Gantrel.ini"));
-        const Preferences saved = PreferencesFile::parse(settings);
+        const Preferences saved = PreferencesFile::parse(m_work->read(QStringLiteral("Gantrel.ini")));
         QVERIFY(PreferencesFile::parse(LineWriter::encode(PreferencesFile::lines(saved))) == saved);
         pressOk(QStringLiteral("InputOpt"), QStringLiteral("Inputfrm"));
         const QByteArray game = m_work->read(QStringLiteral("game.ini"));
@@ -127,10 +126,8 @@ private slots:
         for (qsizetype n = 0; n <= fullGameFile.size(); ++n) {
             const GameConfig config = parseGameConfig(fullGameFile.left(n));
             QVERIFY(config.dip1.size() <= 2 && config.dip2.size() <= 2 && config.dip3.size() <= 2);
-            for (const GameConfig::Row& row : config.k) {
-                for (const QString& entry : row)
-                    QVERIFY(!entry.isEmpty());
-            }
+            for (const GameConfig::Row& row : config.k)
+                QVERIFY(std::find(row.begin(), row.end(), QString()) == row.end());
         }
     }
 
