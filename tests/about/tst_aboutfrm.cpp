@@ -1,7 +1,6 @@
 #include "AboutFrm.h"
 #include "DialogForm.h"
 
-#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -11,17 +10,11 @@ class TestAboutFrm : public QObject
     Q_OBJECT
 
 private slots:
-    void showsTitleAndVersion()
+    // No leading zeros in the version's parts.
+    void versionText()
     {
-        QWidget mainWindow;
-        QScopedPointer<AboutFrm> about(new AboutFrm(&mainWindow));
-        QCOMPARE(about->windowTitle() + '|' + about->findChild<QLabel*>(QStringLiteral("lblTitle"))->text() + '|' +
-                     about->findChild<QLabel*>(QStringLiteral("lblVersion"))->text(),
-                 QStringLiteral("About Gantrel|Gantrel|Version 1.2.1"));
-        QCOMPARE(about->findChildren<QWidget*>(QStringLiteral("Line1")).size(), 2);
-        // No leading zeros in the version's parts.
-        QCOMPARE(AboutFrm::versionText(1, 2, 10) + '|' + AboutFrm::versionText(10, 0, 0),
-                 QStringLiteral("Version 1.2.10|Version 10.0.0"));
+        QCOMPARE((QStringList{AboutFrm::versionText(1, 2, 10), AboutFrm::versionText(10, 0, 0)}),
+                 (QStringList{"Version 1.2.10", "Version 10.0.0"}));
     }
 
     // Clicking OK is the main window's suite's, which opens the box from its button.
