@@ -53,14 +53,18 @@ class TestMainFrm : public MainFrmTest
     Q_OBJECT
 
     template <typename T> T* control(const char* name) const { return m_frm->findChild<T*>(QLatin1String(name)); }
-    // Runs the program in the current folder, which must stop it with one box that starts with `message`.
+    static inline const QString noCatalogue =
+        QStringLiteral("File Roms.txt Not Found! This file is needed by Gantrel. Re-extract from the zip file or "
+                       "Manually edit one (Read the Gantrel.txt to know how!)");
+
+    // Runs the program in the current folder, which must stop it with one box holding `message`.
     static Platform::MessageRequest runAlone(const QString& message)
     {
         MessageBoxSpy spy;
         [&] {
             QCOMPARE(MainFrm::run(), 1);
             QCOMPARE(spy.requests().size(), 1);
-            QVERIFY2(spy.requests().first().text.startsWith(message), qPrintable(spy.requests().first().text));
+            QCOMPARE(spy.requests().first().text, message);
         }();
         return spy.requests().value(0);
     }
@@ -88,8 +92,11 @@ private slots:
     {
         QTest::addColumn<QString>("missing");
         QTest::addColumn<QString>("message");
-        QTest::newRow("emulator") << QStringLiteral("torvak.exe") << QStringLiteral("File Torvak.exe Not Found!");
-        QTest::newRow("catalogue") << QStringLiteral("roms.txt") << QStringLiteral("File Roms.txt Not Found!");
+        QTest::newRow("emulator") << QStringLiteral("torvak.exe")
+                                  << QStringLiteral(
+                                         "File Torvak.exe Not Found! Unzip The Gantrel in the same directory "
+                                         "of Torvak!!");
+        QTest::newRow("catalogue") << QStringLiteral("roms.txt") << noCatalogue;
     }
 
     void startupFailures()
@@ -114,7 +121,7 @@ private slots:
         QVERIFY(::mkdir(folder.constData(), 0755) == 0 && ::chdir(folder.constData()) == 0);
         std::FILE* emulator = std::fopen("torvak.exe", "wb");
         QVERIFY(emulator && std::fclose(emulator) == 0);
-        runAlone(QStringLiteral("File Roms.txt Not Found!"));
+        runAlone(noCatalogue);
     }
 
     void opensWithNothingSelected()
