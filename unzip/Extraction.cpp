@@ -4,6 +4,7 @@
 #include "LocalText.h"
 #include "MemberNames.h"
 #include "MemberWriter.h"
+#include "SecondWriter.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,6 +21,9 @@ namespace {
 
 constexpr int PasswordLength = 80;
 constexpr quint32 PlanningBeat = 4096; // members planned between two progress reports
+// Members of this size and more are worth a second writer: below it, handing one over costs more
+// than writing it.
+constexpr zip_uint64_t LargeMember = 1024 * 1024;
 
 QByteArray currentFolder()
 {
@@ -94,6 +98,8 @@ FoundPath findPath(const QByteArray& given, bool wantFolder)
 int reportProgress(long long done, long long total);
 
 Extraction::Extraction(const DCL& options, USERFUNCTIONS* callbacks) : m_options(options), m_callbacks(callbacks) {}
+
+Extraction::~Extraction() = default;
 
 void Extraction::print(const QString& text, int level)
 {
@@ -354,8 +360,6 @@ bool Extraction::openTarget(PlanTarget* target, bool create)
 
 bool Extraction::planAll(const std::vector<zip_uint64_t>& members)
 {
-    if (!m_planOnly)
-        m_steps.reserve(members.size()); // grown step by step, a million steps would be copied at their peak
     quint32 ordinal = 0;
     for (const zip_uint64_t index : members) {
         planMember(index, ++ordinal);
@@ -665,14 +669,45 @@ int Extraction::openFolder(PlanFolder* folder)
     return fd;
 }
 
+// Two members of one folder may be written at once when neither can touch the other's file: their
+// names differ in every case, and neither writes a temporary file, whose name the plan chose while
+// the other's temporary file did not exist yet.
+bool Extraction::mayOverlap(const PlanFolder* folder, const WriteJob& job) const
+{
+    const WriteJob& other = m_second->job();
+    if (folder != m_secondFolder)
+        return true;
+    return job.temporary.isEmpty() && other.temporary.isEmpty() && foldName(job.name) != foldName(other.name);
+}
+
+// Writes the steps in plan order. A large member may go to the second writer while this thread
+// writes the next large member, so that two decompress at once; anything else waits until the
+// second writer is done. Progress still counts the members in plan order, and Cancel stops after
+// the members being written.
 void Extraction::writeAll()
 {
     std::unique_ptr<char[]> buffer(new char[WriteBufferSize]);
     quint32 reported = 0;
+    quint32 secondOrdinal = 0; // of the member the second writer is writing, reported once it is done
+    const auto beat = [&] { progress(reported); };
+    const auto finishSecond = [&] {
+        if (!m_second || !m_second->busy())
+            return;
+        const WriteResult result = m_second->finish(beat);
+        if (result.status != PK_OK) {
+            print(result.error, 1);
+            fail(result.status);
+            m_aborted = m_aborted || result.abort;
+        }
+        reported = secondOrdinal;
+        progress(reported);
+    };
+
     for (std::size_t i = 0; i < m_steps.size() && !m_aborted && !m_cancelled; ++i) {
         const Step& step = m_steps[i];
         PlanFolder* folder = step.folder;
         if (!step.file) {
+            // A new folder: no member being written can be in it, or have its name.
             const int parentFd = openFolder(folder->parent);
             const QString shown = Platform::decodeLocal(relativePath(folder->parent, folder->name));
             if (parentFd < 0 || ::mkdirat(parentFd, folder->name.constData(), 0777) != 0) {
@@ -695,43 +730,63 @@ void Extraction::writeAll()
         if (zip_stat_index(m_archive.get(), step.index, 0, &stat) != 0 || !stat.name)
             continue;
         const auto stepNumber = static_cast<quint32>(i);
-        const QByteArray name = m_names.contains(stepNumber)
-                                    ? m_names.value(stepNumber)
-                                    : splitMemberName(stat.name, m_options.SpaceToUnderscore != 0).parts.last();
-        const QString shown = Platform::decodeLocal(relativePath(folder, name));
+        WriteJob job;
+        job.index = step.index;
+        job.name = m_names.contains(stepNumber)
+                       ? m_names.value(stepNumber)
+                       : splitMemberName(stat.name, m_options.SpaceToUnderscore != 0).parts.last();
+        job.temporary = m_temporaries.value(stepNumber);
+        job.encrypted = step.password >= 0;
+        if (job.encrypted)
+            job.password = m_passwords.at(step.password);
+        job.mtime = stat.mtime;
+        const bool large = (stat.valid & ZIP_STAT_SIZE) && stat.size >= LargeMember;
+        if (m_second && m_second->busy() && (!large || !mayOverlap(folder, job)))
+            finishSecond();
+        if (m_aborted || m_cancelled)
+            break;
+
+        const QString shown = Platform::decodeLocal(relativePath(folder, job.name));
         const int fd = openFolder(folder);
         if (fd < 0) {
             print(QStringLiteral("error:  cannot create %1\n        its folder cannot be opened\n").arg(shown), 1);
             fail(PK_DISK);
+        } else if (step.ask && !askReplace(shown)) {
+            // Kept: nothing to write.
         } else {
-            WriteJob job;
-            job.index = step.index;
-            job.name = name;
-            job.temporary = m_temporaries.value(stepNumber);
-            job.encrypted = step.password >= 0;
-            if (job.encrypted)
-                job.password = m_passwords.at(step.password);
-            job.mtime = stat.mtime;
-            if (step.ask && !askReplace(shown)) {
-                reported = step.ordinal;
-                progress(reported);
-                continue;
-            }
             print(QStringLiteral("%1: %2\n")
                       .arg(stat.comp_method == ZIP_CM_STORE ? QStringLiteral(" extracting")
                                                             : QStringLiteral("  inflating"),
                            shown));
-            const WriteResult result =
-                writeMember(m_archive.get(), fd, job, shown, buffer.get(), [&] { progress(reported); });
+            const bool handOver = large && !(m_second && m_second->busy());
+            UniqueFd folderCopy(handOver ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1);
+            if (folderCopy.valid()) {
+                if (!m_second) {
+                    m_second = std::make_unique<SecondWriter>([path = m_zipPath](int* error) {
+                        return ZipArchivePtr(zip_open(path.constData(), ZIP_RDONLY, error));
+                    });
+                }
+                m_second->start(job, std::move(folderCopy), shown);
+                m_secondFolder = folder;
+                secondOrdinal = step.ordinal;
+                continue;
+            }
+            const WriteResult result = writeMember(m_archive.get(), fd, job, shown, buffer.get(), [&] {
+                beat();
+                if (m_second)
+                    m_second->forwardBeats(beat);
+            });
             if (result.status != PK_OK) {
                 print(result.error, 1);
                 fail(result.status);
                 m_aborted = result.abort;
             }
         }
+        finishSecond(); // the earlier member is reported first
         reported = step.ordinal;
         progress(reported);
     }
+    finishSecond();
     if (!m_cancelled && !m_aborted && reported != m_total)
         progress(m_total);
 }

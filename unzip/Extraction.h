@@ -3,6 +3,7 @@
 #include "ExtractionPlan.h"
 #include "FolderIndex.h"
 #include "Handles.h"
+#include "MemberWriter.h"
 #include "Unzip32.h"
 
 #include <QByteArray>
@@ -12,13 +13,16 @@
 #include <QString>
 #include <QStringList>
 
-#include <memory>
+#include <deque>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include <zip.h>
 
 namespace Unzip {
+
+class SecondWriter;
 
 // A folder below the target, as planning sees it: what it holds on disk and what the extraction
 // adds to it.
@@ -64,6 +68,7 @@ class Extraction
 {
 public:
     Extraction(const DCL& options, USERFUNCTIONS* callbacks);
+    ~Extraction();
     Extraction(const Extraction&) = delete;
     Extraction& operator=(const Extraction&) = delete;
 
@@ -109,6 +114,7 @@ private:
     QByteArray temporaryName(const PlanFolder* folder, const QByteArray& name) const;
     void record(PlannedChange::Kind kind, const PlanFolder* folder, const QByteArray& name);
     void writeAll();
+    bool mayOverlap(const PlanFolder* folder, const WriteJob& job) const;
     int openFolder(PlanFolder* folder);
 
     DCL m_options;
@@ -124,7 +130,7 @@ private:
 
     PlanTarget* m_target = nullptr;
     std::unique_ptr<PlanTarget> m_ownTarget;
-    std::vector<Step> m_steps;
+    std::deque<Step> m_steps;                 // in blocks: a million steps are never copied to grow
     QHash<quint32, QByteArray> m_temporaries; // by step: the file written before it replaces the step's file
     QHash<quint32, QByteArray> m_names;       // by step: the file's name, when another spelling is on disk
     QList<QByteArray> m_passwords;
@@ -133,6 +139,8 @@ private:
 
     // The open folders from the target down to the last one written into.
     std::vector<std::pair<PlanFolder*, UniqueFd>> m_open;
+    std::unique_ptr<SecondWriter> m_second;     // started with the first large member
+    const PlanFolder* m_secondFolder = nullptr; // where the second writer's member goes
 };
 
 } // namespace Unzip
