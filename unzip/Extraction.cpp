@@ -153,16 +153,16 @@ bool Extraction::openArchive()
     return true;
 }
 
-std::vector<zip_uint64_t> Extraction::selectMembers(const QStringList& includes, const QStringList& excludes,
-                                                    std::vector<bool>* hits)
+MemberSelection Extraction::selectMembers(const QStringList& includes, const QStringList& excludes,
+                                          std::vector<bool>* hits)
 {
-    const zip_int64_t count = zip_get_num_entries(m_archive.get(), 0);
+    const zip_int64_t count = std::max<zip_int64_t>(zip_get_num_entries(m_archive.get(), 0), 0);
     hits->assign(static_cast<std::size_t>(includes.size()), false);
-    std::vector<zip_uint64_t> members;
-    members.reserve(static_cast<std::size_t>(std::max<zip_int64_t>(count, 0)));
-    for (zip_int64_t i = 0; i < count; ++i) {
-        const auto index = static_cast<zip_uint64_t>(i);
-        if (!includes.isEmpty() || !excludes.isEmpty()) {
+    MemberSelection members(static_cast<zip_uint64_t>(count));
+    if (!includes.isEmpty() || !excludes.isEmpty()) {
+        members.chooseOnly();
+        for (zip_int64_t i = 0; i < count; ++i) {
+            const auto index = static_cast<zip_uint64_t>(i);
             const char* rawName = zip_get_name(m_archive.get(), index, 0);
             if (!rawName)
                 continue;
@@ -178,10 +178,9 @@ std::vector<zip_uint64_t> Extraction::selectMembers(const QStringList& includes,
                 if (take && wildcardMatch(exclude, name, m_nameCase))
                     take = false;
             }
-            if (!take)
-                continue;
+            if (take)
+                members.choose(index);
         }
-        members.push_back(index);
     }
     m_total = static_cast<long long>(members.size());
     return members;
@@ -196,13 +195,13 @@ int Extraction::run(const QStringList& includes, const QStringList& excludes)
         return m_status;
 
     std::vector<bool> hits;
-    const std::vector<zip_uint64_t> members = selectMembers(includes, excludes, &hits);
+    const MemberSelection members = selectMembers(includes, excludes, &hits);
     if (m_callbacks) {
         unsigned long totalSize = 0;
         unsigned long totalComp = 0;
-        for (const zip_uint64_t index : members) {
+        for (std::size_t k = 0; k < members.size(); ++k) {
             zip_stat_t stat;
-            if (zip_stat_index(m_archive.get(), index, 0, &stat) == 0) {
+            if (zip_stat_index(m_archive.get(), members.at(k), 0, &stat) == 0) {
                 totalSize += static_cast<unsigned long>(stat.size);
                 totalComp += static_cast<unsigned long>(stat.comp_size);
             }
@@ -256,19 +255,19 @@ int Extraction::planInto(PlanTarget* target)
     if (!openArchive())
         return m_status;
     std::vector<bool> hits;
-    const std::vector<zip_uint64_t> members = selectMembers({}, {}, &hits);
+    const MemberSelection members = selectMembers({}, {}, &hits);
     if (!m_options.nvflag)
         planAll(members);
     return m_status;
 }
 
-void Extraction::list(const std::vector<zip_uint64_t>& members)
+void Extraction::list(const MemberSelection& members)
 {
     if (!m_callbacks || !m_callbacks->SendApplicationMessage)
         return;
-    for (const zip_uint64_t index : members) {
+    for (std::size_t k = 0; k < members.size(); ++k) {
         zip_stat_t stat;
-        if (zip_stat_index(m_archive.get(), index, 0, &stat) != 0)
+        if (zip_stat_index(m_archive.get(), members.at(k), 0, &stat) != 0)
             continue;
         struct tm local = {};
         const time_t mtime = stat.mtime;
@@ -358,11 +357,11 @@ bool Extraction::openTarget(PlanTarget* target, bool create)
     return true;
 }
 
-bool Extraction::planAll(const std::vector<zip_uint64_t>& members)
+bool Extraction::planAll(const MemberSelection& members)
 {
     quint32 ordinal = 0;
-    for (const zip_uint64_t index : members) {
-        planMember(index, ++ordinal);
+    for (std::size_t k = 0; k < members.size(); ++k) {
+        planMember(members.at(k), ++ordinal);
         if (ordinal % PlanningBeat == 0 && !progress(0))
             return false;
     }

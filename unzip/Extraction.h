@@ -63,6 +63,28 @@ struct FoundPath
 };
 FoundPath findPath(const QByteArray& given, bool wantFolder);
 
+// The members a call works on, in archive order: all of them (held as a count, however many there
+// are), or the ones its names choose.
+class MemberSelection
+{
+public:
+    explicit MemberSelection(zip_uint64_t all = 0) : m_all(all) {}
+    void choose(zip_uint64_t index) { m_chosen.push_back(index); }
+    void chooseOnly()
+    {
+        m_all = 0;
+        m_some = true;
+    }
+    std::size_t size() const { return m_some ? m_chosen.size() : static_cast<std::size_t>(m_all); }
+    bool empty() const { return size() == 0; }
+    zip_uint64_t at(std::size_t k) const { return m_some ? m_chosen[k] : k; }
+
+private:
+    zip_uint64_t m_all = 0;
+    bool m_some = false;
+    std::vector<zip_uint64_t> m_chosen;
+};
+
 // One call of windll_unzip, or the planning of one archive into a shared PlanTarget.
 class Extraction
 {
@@ -100,11 +122,10 @@ private:
     bool progress(long long done);
 
     bool openArchive();
-    std::vector<zip_uint64_t> selectMembers(const QStringList& includes, const QStringList& excludes,
-                                            std::vector<bool>* hits);
-    void list(const std::vector<zip_uint64_t>& members);
+    MemberSelection selectMembers(const QStringList& includes, const QStringList& excludes, std::vector<bool>* hits);
+    void list(const MemberSelection& members);
     bool openTarget(PlanTarget* target, bool create);
-    bool planAll(const std::vector<zip_uint64_t>& members);
+    bool planAll(const MemberSelection& members);
     void planMember(zip_uint64_t index, quint32 ordinal);
     PlanFolder* folderFor(const QList<QByteArray>& parts, qsizetype count, const QString& shown);
     bool ensureListed(PlanFolder* folder);
