@@ -14,9 +14,14 @@ namespace Unzip {
 
 namespace {
 
+// A slot of the table holds an entry number in its low 27 bits and 5 bits of the name's hash above
+// them, so that a search passes over other names without reading them. Two values mark a slot
+// that is empty or whose entry was removed; no entry number has their low bits.
+constexpr int NumberBits = 27;
+constexpr std::uint32_t NumberMask = (std::uint32_t(1) << NumberBits) - 1;
 constexpr std::uint32_t Empty = 0xFFFFFFFF;
 constexpr std::uint32_t Removed = 0xFFFFFFFE;
-constexpr std::size_t MaxEntries = Removed;
+constexpr std::size_t MaxEntries = NumberMask - 1;
 // Names are stored one after the other in chunks that double from FirstChunk to ChunkSize, so
 // that a folder of a few names costs a few bytes and a large one wastes at most a chunk's tail.
 // A name's place is its chunk number times ChunkSize plus its offset in the chunk; a name longer
@@ -25,6 +30,17 @@ constexpr std::size_t FirstChunk = 64;
 constexpr std::size_t ChunkSize = 4096;
 constexpr std::size_t MaxChunks = (std::size_t(1) << 32) / ChunkSize;
 constexpr std::size_t MaxNameSize = (std::size_t(1) << 28) - 1;
+
+std::uint32_t slotValue(std::uint64_t hash, std::size_t number)
+{
+    return static_cast<std::uint32_t>(hash >> (64 - (32 - NumberBits))) << NumberBits |
+           static_cast<std::uint32_t>(number);
+}
+
+bool sameTag(std::uint32_t slot, std::uint64_t hash)
+{
+    return (slot >> NumberBits) == hash >> (64 - (32 - NumberBits));
+}
 
 bool isAscii(std::string_view name)
 {
@@ -114,10 +130,10 @@ std::size_t FolderIndex::home(std::uint64_t hash) const
 template <typename Visit> std::size_t FolderIndex::forEachMatch(const Key& key, Visit visit) const
 {
     for (std::size_t slot = home(key.hash);; slot = (slot + 1) & (m_slots.size() - 1)) {
-        const std::uint32_t number = m_slots[slot];
-        if (number == Empty)
+        const std::uint32_t value = m_slots[slot];
+        if (value == Empty)
             return slot;
-        if (number != Removed && matches(key, m_entries[number]))
+        if (value != Removed && sameTag(value, key.hash) && matches(key, m_entries[value & NumberMask]))
             visit(slot);
     }
 }
@@ -125,7 +141,7 @@ template <typename Visit> std::size_t FolderIndex::forEachMatch(const Key& key, 
 std::size_t FolderIndex::slotOf(std::uint32_t number) const
 {
     std::size_t slot = home(hashOf(nameOf(m_entries[number])));
-    while (m_slots[slot] != number)
+    while ((m_slots[slot] & NumberMask) != number)
         slot = (slot + 1) & (m_slots.size() - 1);
     return slot;
 }
@@ -153,10 +169,11 @@ void FolderIndex::rehash(std::size_t tableSize)
     m_slots.assign(tableSize, Empty);
     m_removed = 0;
     for (std::size_t number = 0; number < m_entries.size(); ++number) {
-        std::size_t slot = home(hashOf(nameOf(m_entries[number])));
+        const std::uint64_t hash = hashOf(nameOf(m_entries[number]));
+        std::size_t slot = home(hash);
         while (m_slots[slot] != Empty)
             slot = (slot + 1) & (tableSize - 1);
-        m_slots[slot] = static_cast<std::uint32_t>(number);
+        m_slots[slot] = slotValue(hash, number);
     }
 }
 
@@ -174,13 +191,13 @@ void FolderIndex::add(const QByteArray& name, EntryKind kind, bool planned, qint
     const Key key(name);
     Entry* same = nullptr;
     const std::size_t free = forEachMatch(key, [&](std::size_t slot) {
-        Entry& entry = m_entries[m_slots[slot]];
+        Entry& entry = m_entries[m_slots[slot] & NumberMask];
         if (nameOf(entry) == key.name)
             same = &entry;
     });
     if (!same) {
         m_entries.push_back(Entry{0, store(key.name), std::uint32_t(key.name.size()), 0, 0});
-        m_slots[free] = static_cast<std::uint32_t>(m_entries.size() - 1);
+        m_slots[free] = slotValue(key.hash, m_entries.size() - 1);
         same = &m_entries.back();
     }
     same->kind = static_cast<std::uint32_t>(kind);
@@ -195,19 +212,20 @@ void FolderIndex::remove(const QByteArray& name)
     const Key key(name);
     std::size_t found = m_slots.size();
     forEachMatch(key, [&](std::size_t slot) {
-        if (nameOf(m_entries[m_slots[slot]]) == key.name)
+        if (nameOf(m_entries[m_slots[slot] & NumberMask]) == key.name)
             found = slot;
     });
     if (found == m_slots.size())
         return;
     // The last entry takes the place of the removed one, so that the entries stay dense; the
     // name's bytes stay unused in their chunk.
-    const std::uint32_t number = m_slots[found];
+    const std::uint32_t number = m_slots[found] & NumberMask;
     const auto last = static_cast<std::uint32_t>(m_entries.size() - 1);
     m_slots[found] = Removed;
     ++m_removed;
     if (number != last) {
-        m_slots[slotOf(last)] = number;
+        std::uint32_t& moved = m_slots[slotOf(last)];
+        moved = (moved & ~NumberMask) | number;
         m_entries[number] = m_entries[last];
     }
     m_entries.pop_back();
@@ -222,7 +240,7 @@ const IndexEntry* FolderIndex::find(const QByteArray& name, bool wantFolder) con
     const Entry* bestWanted = nullptr;
     const Entry* bestOther = nullptr;
     forEachMatch(key, [&](std::size_t slot) {
-        const Entry& entry = m_entries[m_slots[slot]];
+        const Entry& entry = m_entries[m_slots[slot] & NumberMask];
         if (nameOf(entry) == key.name)
             exact = &entry;
         const Entry*& best = (entry.kind == std::uint32_t(EntryKind::Folder)) == wantFolder ? bestWanted : bestOther;

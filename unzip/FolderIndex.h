@@ -31,7 +31,7 @@ struct IndexEntry
 // whose name differs only in case. Files and links count as one kind here.
 //
 // An archive of a million members plans a million names before it writes one, so an entry costs
-// 16 bytes, its name sits in shared chunks of bytes, and the table holds 32-bit entry numbers.
+// 16 bytes, its name sits in shared chunks of bytes, and the table holds 32-bit slots.
 class FolderIndex
 {
 public:
@@ -76,7 +76,7 @@ private:
     void rehash(std::size_t tableSize);
 
     std::vector<Entry> m_entries;
-    std::vector<std::uint32_t> m_slots; // entry numbers, or Empty or Removed; a power of two long
+    std::vector<std::uint32_t> m_slots; // a power of two long, see slotValue()
     std::size_t m_removed = 0;          // slots marked Removed
     std::vector<std::unique_ptr<char[]>> m_chunks;
     std::size_t m_chunkUsed = 0; // bytes of the last chunk in use
