@@ -94,16 +94,16 @@ std::uint64_t hashOf(std::string_view name)
 
 } // namespace
 
-FolderIndex::Key::Key(const QByteArray& bytes) : name(view(bytes))
+FolderIndex::Key::Key(const QByteArray& bytes) : name(view(bytes)), ascii(isAscii(name))
 {
-    if (!isAscii(name))
+    if (!ascii)
         folded = foldName(bytes);
     hash = foldedHash(folding());
 }
 
 std::string_view FolderIndex::Key::folding() const
 {
-    return folded.isNull() ? name : view(folded);
+    return ascii ? name : view(folded);
 }
 
 std::string_view FolderIndex::nameOf(const Entry& entry) const

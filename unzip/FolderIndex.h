@@ -50,7 +50,7 @@ private:
     struct Entry
     {
         qint64 mtime;
-        std::uint32_t at;        // chunk number and offset in it, see nameOf()
+        std::uint32_t at;        // where the name is in m_chunks, see ChunkSize
         std::uint32_t size : 28; // of the name
         std::uint32_t kind : 2;
         std::uint32_t planned : 1;
@@ -61,6 +61,7 @@ private:
         explicit Key(const QByteArray& name);
         std::string_view folding() const; // what the hash is of
         std::string_view name;
+        bool ascii;
         QByteArray folded;
         std::uint64_t hash = 0;
     };
