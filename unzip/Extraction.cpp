@@ -563,7 +563,7 @@ Extraction::Replace Extraction::mayReplace(PlanFolder* folder, const IndexEntry&
         if (!existing.planned) {
             struct stat info = {};
             const int fd = openFolder(folder);
-            onDisk = fd >= 0 && ::fstatat(fd, existing.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0
+            onDisk = fd >= 0 && ::fstatat(fd, existing.bytes().constData(), &info, AT_SYMLINK_NOFOLLOW) == 0
                          ? qint64(info.st_mtime)
                          : qint64(0);
         }

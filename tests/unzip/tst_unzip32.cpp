@@ -220,6 +220,11 @@ private slots:
         row("the target is a link", {"t:", "f:a.rom", "d:sub"}, {{{"a.rom", "new"}, {"SUB/b.rom", "b"}}}, {0},
             {"a.rom"});
         row("no target yet", {"-"}, {{{"d/a.rom", "a"}}}, {0});
+        // Of several spellings the exact one of the kind wanted wins, then the first of that kind in byte order;
+        // other scripts meet by their case.
+        row("names of several cases", {"f:a.rom", "f:A.ROM", "f:\u00c9T\u00c9.rom", "f:SUB", "d:Sub", "f:sub"},
+            {{{"a.rom", "1"}, {"a.Rom", "2"}, {"\u00e9t\u00e9.ROM", "3"}, {"sub/x.rom", "4"}}}, {0},
+            {"a.rom", "A.ROM", "\u00c9T\u00c9.rom"});
     }
 
     // After the launcher has moved aside what the plan says, extracting the archives in turn makes exactly the
