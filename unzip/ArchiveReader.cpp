@@ -46,6 +46,8 @@ constexpr zip_uint64_t LocalLength = 30;   // fixed part of a local header
 constexpr zip_uint64_t SearchLength = 65536 + EndLength + LocatorLength;
 // Holds the longest directory record: the fixed part and three 16-bit lengths.
 constexpr std::size_t ScanBufferSize = 256 * 1024;
+// Read-ahead of a slice's virtual file.
+constexpr zip_uint64_t ReadAhead = 64 * 1024;
 constexpr zip_uint64_t Max16 = 0xffff;
 constexpr zip_uint64_t Max32 = 0xffffffff;
 
@@ -318,22 +320,46 @@ struct SliceSource
 
     zip_uint64_t size() const { return layout->directoryEnd + recordsLength + zip_uint64_t(endRecords.size()); }
 
+    // libzip reads directory records and local headers a few bytes at a time: small reads come from a
+    // read-ahead buffer, so that each is not a system call.
     zip_int64_t read(char* out, zip_uint64_t length)
+    {
+        if (length >= ReadAhead) {
+            const zip_int64_t got = readAt(out, position, length);
+            position += got > 0 ? zip_uint64_t(got) : 0;
+            return got;
+        }
+        if (position < cacheAt || position + length > cacheAt + zip_uint64_t(cache.size())) {
+            cache.resize(qsizetype(ReadAhead));
+            const zip_int64_t got = readAt(cache.data(), position, ReadAhead);
+            cache.resize(std::max<qsizetype>(got, 0));
+            cacheAt = position;
+            if (got < 0)
+                return got;
+        }
+        const zip_uint64_t count = std::min(length, cacheAt + zip_uint64_t(cache.size()) - position);
+        std::memcpy(out, cache.constData() + (position - cacheAt), count);
+        position += count;
+        return zip_int64_t(count);
+    }
+
+    // Up to `length` bytes of the virtual file at `at`; fewer only at its end.
+    zip_int64_t readAt(char* out, zip_uint64_t at, zip_uint64_t length)
     {
         const zip_uint64_t recordsAt = layout->directoryEnd;
         const zip_uint64_t endAt = recordsAt + recordsLength;
         zip_uint64_t done = 0;
-        while (done < length && position < size()) {
-            if (position >= endAt) {
-                const zip_uint64_t count = std::min(length - done, size() - position);
-                std::memcpy(out + done, endRecords.constData() + (position - endAt), count);
+        while (done < length && at < size()) {
+            if (at >= endAt) {
+                const zip_uint64_t count = std::min(length - done, size() - at);
+                std::memcpy(out + done, endRecords.constData() + (at - endAt), count);
                 done += count;
-                position += count;
+                at += count;
                 continue;
             }
-            const bool inRecords = position >= recordsAt;
-            const zip_uint64_t from = inRecords ? recordsStart + (position - recordsAt) : position;
-            const zip_uint64_t count = std::min(length - done, (inRecords ? endAt : recordsAt) - position);
+            const bool inRecords = at >= recordsAt;
+            const zip_uint64_t from = inRecords ? recordsStart + (at - recordsAt) : at;
+            const zip_uint64_t count = std::min(length - done, (inRecords ? endAt : recordsAt) - at);
             const ssize_t got = ::pread(layout->fd.get(), out + done, count, static_cast<off_t>(from));
             if (got < 0 && errno == EINTR)
                 continue;
@@ -342,7 +368,7 @@ struct SliceSource
                 return -1;
             }
             done += static_cast<zip_uint64_t>(got);
-            position += static_cast<zip_uint64_t>(got);
+            at += static_cast<zip_uint64_t>(got);
         }
         return static_cast<zip_int64_t>(done);
     }
@@ -352,6 +378,8 @@ struct SliceSource
     const zip_uint64_t recordsLength;
     const QByteArray endRecords;
     zip_uint64_t position = 0;
+    QByteArray cache;
+    zip_uint64_t cacheAt = 0;
     zip_error_t error;
 };
 
