@@ -3,6 +3,7 @@
 #include "Handles.h"
 #include "LocalText.h"
 
+#include <QDebug>
 #include <QFile>
 #include <QtEndian>
 #include <QTemporaryDir>
@@ -20,8 +21,8 @@ struct Entry
     zip_uint32_t crc;
     time_t mtime;
     quint16 method, encryption;
-    QByteArray data;
-    int readError;
+    QByteArray data = {};
+    int readError = 0;
     auto tied() const
     {
         return std::tie(name, index, size, compressedSize, crc, mtime, method, encryption, data, readError);
@@ -31,17 +32,10 @@ struct Entry
 
 char* toString(const Entry& e)
 {
-    return QTest::toString(QStringLiteral("%1 #%2 %3/%4 crc %5 time %6 method %7/%8 data %9 read error %10")
-                               .arg(QString::fromLatin1(e.name.toHex()))
-                               .arg(e.index)
-                               .arg(e.size)
-                               .arg(e.compressedSize)
-                               .arg(e.crc, 0, 16)
-                               .arg(qint64(e.mtime))
-                               .arg(e.method)
-                               .arg(e.encryption)
-                               .arg(QString::fromLatin1(e.data.toHex()))
-                               .arg(e.readError));
+    QString text;
+    QDebug(&text) << e.name << e.index << e.size << e.compressedSize << e.crc << qint64(e.mtime) << e.method
+                  << e.encryption << e.data.size() << qHash(e.data) << e.readError;
+    return QTest::toString(text);
 }
 
 Entry entryOf(zip_t* archive, zip_uint64_t local, zip_uint64_t offset)
@@ -50,16 +44,8 @@ Entry entryOf(zip_t* archive, zip_uint64_t local, zip_uint64_t offset)
     Entry entry = {};
     if (zip_stat_index(archive, local, ZIP_FL_ENC_RAW, &stat) != 0)
         return entry;
-    entry = {stat.name,
-             stat.index + offset,
-             stat.size,
-             stat.comp_size,
-             stat.crc,
-             stat.mtime,
-             stat.comp_method,
-             stat.encryption_method,
-             {},
-             0};
+    entry = {stat.name, stat.index + offset, stat.size,        stat.comp_size,
+             stat.crc,  stat.mtime,          stat.comp_method, stat.encryption_method};
     const Unzip::ZipFilePtr file(zip_fopen_index_encrypted(archive, local, 0, "secret"));
     QByteArray buffer(200000, '\0'); // large reads of stored data reach the archive's source as they are
     zip_int64_t got = 0;
@@ -88,26 +74,16 @@ QByteArray archiveBytes(const QList<ArchiveMember>& members)
     return writeArchive(file.fileName(), members) && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-quint32 get32(const QByteArray& bytes, qsizetype at)
-{
-    return qFromLittleEndian<quint32>(bytes.constData() + at);
-}
-
-void set32(QByteArray* bytes, qsizetype at, quint32 value)
-{
-    qToLittleEndian(value, bytes->data() + at);
-}
-
 // A self-extracting archive: `prefix`, then the archive with every offset moved past it.
 QByteArray withPrefix(const QByteArray& prefix, QByteArray bytes)
 {
+    const auto at = [&bytes](qsizetype i) { return qFromLittleEndian<quint32>(bytes.constData() + i); };
+    const auto move = [&](qsizetype i) { qToLittleEndian<quint32>(at(i) + quint32(prefix.size()), bytes.data() + i); };
     const qsizetype end = bytes.size() - 22;
-    qsizetype record = get32(bytes, end + 16);
-    set32(&bytes, end + 16, get32(bytes, end + 16) + quint32(prefix.size()));
-    for (; record < end; record += 46 + qFromLittleEndian<quint16>(bytes.constData() + record + 28) +
-                                   qFromLittleEndian<quint16>(bytes.constData() + record + 30) +
-                                   qFromLittleEndian<quint16>(bytes.constData() + record + 32))
-        set32(&bytes, record + 42, get32(bytes, record + 42) + quint32(prefix.size()));
+    for (qsizetype record = at(end + 16); record < end;
+         record += 46 + (at(record + 28) & 0xffff) + (at(record + 28) >> 16) + (at(record + 32) & 0xffff))
+        move(record + 42);
+    move(end + 16);
     return prefix + bytes;
 }
 
