@@ -23,6 +23,7 @@ struct ArchiveReader::Layout
     // The rest only when sliced.
     UniqueFd fd;
     zip_uint64_t sliceSize = 1;
+    zip_uint64_t fileLength = 0;
     zip_uint64_t directoryEnd = 0;         // where the central directory ends in the file
     std::vector<zip_uint64_t> sliceStarts; // where each slice's first directory record starts
 
@@ -41,13 +42,15 @@ constexpr zip_uint64_t EndLength = 22;     // end-of-central-directory record wi
 constexpr zip_uint64_t LocatorLength = 20; // zip64 end locator
 constexpr zip_uint64_t End64Length = 56;   // zip64 end record without extensible data
 constexpr zip_uint64_t RecordLength = 46;  // fixed part of a central directory record
-constexpr zip_uint64_t LocalLength = 30;   // fixed part of a local header
 // How far back from the end of a file libzip looks for end records: the longest comment and both records.
 constexpr zip_uint64_t SearchLength = 65536 + EndLength + LocatorLength;
 // Holds the longest directory record: the fixed part and three 16-bit lengths.
 constexpr std::size_t ScanBufferSize = 256 * 1024;
 // Read-ahead of a slice's virtual file.
 constexpr zip_uint64_t ReadAhead = 64 * 1024;
+// In a slice's virtual file, the slice's directory starts this far past the end of the real file, so
+// that a member's data, which starts at most two 16-bit lengths past its local header, cannot reach it.
+constexpr zip_uint64_t Gap = 256 * 1024;
 constexpr zip_uint64_t Max16 = 0xffff;
 constexpr zip_uint64_t Max32 = 0xffffffff;
 
@@ -127,13 +130,16 @@ private:
 
 // The end records of a slice's virtual file: a zip64 end record, its locator and an end record without
 // comment. Always zip64, so that what libzip takes for a locator never depends on the bytes of the last
-// directory record before them.
+// directory record before them. The zip64 record carries zeros as extensible data, so that the stretch
+// at the end where libzip looks for end records holds only the slice's own records.
 QByteArray sliceEndRecords(zip_uint64_t entries, zip_uint64_t directoryOffset, zip_uint64_t directoryLength)
 {
+    const zip_uint64_t fixed = End64Length + LocatorLength + EndLength;
+    const zip_uint64_t padding = SearchLength - std::min(SearchLength, directoryLength + fixed);
     QByteArray out;
-    out.reserve(static_cast<qsizetype>(End64Length + LocatorLength + EndLength));
+    out.reserve(static_cast<qsizetype>(fixed + padding));
     out.append(End64Signature);
-    putLittleEndian(&out, End64Length - 12, 8);
+    putLittleEndian(&out, End64Length - 12 + padding, 8);
     putLittleEndian(&out, 45, 2); // made by and needed: zip64
     putLittleEndian(&out, 45, 2);
     putLittleEndian(&out, 0, 4 + 4); // this disk and the directory's
@@ -141,6 +147,7 @@ QByteArray sliceEndRecords(zip_uint64_t entries, zip_uint64_t directoryOffset, z
     putLittleEndian(&out, entries, 8);
     putLittleEndian(&out, directoryLength, 8);
     putLittleEndian(&out, directoryOffset, 8);
+    out.append(static_cast<qsizetype>(padding), '\0');
     out.append(LocatorSignature);
     putLittleEndian(&out, 0, 4);
     putLittleEndian(&out, directoryOffset + directoryLength, 8);
@@ -161,14 +168,14 @@ bool agrees(zip_uint64_t field, zip_uint64_t value, zip_uint64_t max)
     return field == value || field == max;
 }
 
-// The local header offset and compressed size of a directory record, from its zip64 extra field where the
-// record says so, read as libzip reads them. False when the record does not hold them.
-bool memberExtent(const char* record, zip_uint64_t* offset, zip_uint64_t* compressed)
+// The local header offset of a directory record, from its zip64 extra field where the record says so,
+// found as libzip finds it. False when the record does not hold it.
+bool localHeaderOffset(const char* record, zip_uint64_t* offset)
 {
     const zip_uint64_t uncompressed = littleEndian(record + 24, 4);
-    *compressed = littleEndian(record + 20, 4);
+    const zip_uint64_t compressed = littleEndian(record + 20, 4);
     *offset = littleEndian(record + 42, 4);
-    if (uncompressed != Max32 && *compressed != Max32 && *offset != Max32)
+    if (uncompressed != Max32 && compressed != Max32 && *offset != Max32)
         return true;
     const char* extra = record + RecordLength + littleEndian(record + 28, 2);
     zip_uint64_t left = littleEndian(record + 30, 2);
@@ -178,16 +185,11 @@ bool memberExtent(const char* record, zip_uint64_t* offset, zip_uint64_t* compre
         if (length > left - 4)
             return false;
         if (id == 1) {
-            const zip_uint64_t needed = 8 * ((uncompressed == Max32) + (*compressed == Max32) + (*offset == Max32));
-            if (length < needed)
+            const zip_uint64_t skipped = 8 * ((uncompressed == Max32) + (compressed == Max32));
+            if (*offset == Max32 && length < skipped + 8)
                 return false;
-            const char* field = extra + 4 + (uncompressed == Max32 ? 8 : 0);
-            if (*compressed == Max32) {
-                *compressed = littleEndian(field, 8);
-                field += 8;
-            }
             if (*offset == Max32)
-                *offset = littleEndian(field, 8);
+                *offset = littleEndian(extra + 4 + skipped, 8);
             return true;
         }
         extra += 4 + length;
@@ -203,7 +205,8 @@ bool memberExtent(const char* record, zip_uint64_t* offset, zip_uint64_t* compre
 // other, and counts that disagree or a directory not right before the end records mean other rules.
 bool scan(Layout* layout)
 {
-    UniqueFd fd(::open(layout->path.constData(), O_RDONLY | O_CLOEXEC));
+    // Not blocking: a named pipe in place of the archive must not hang the scan (it is not a regular file).
+    UniqueFd fd(::open(layout->path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info = {};
     if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return false;
@@ -260,13 +263,7 @@ bool scan(Layout* layout)
     if (directoryOffset > directoryEnd || directoryEnd - directoryOffset != directoryLength)
         return false;
 
-    // Through a slice, libzip's search may reach back into the members before the directory.
-    const zip_uint64_t membersTail = directoryOffset - std::min(directoryOffset, SearchLength);
-    QByteArray before;
-    if (!readAt(fd.get(), membersTail, directoryOffset - membersTail, &before) || before.contains(EndSignature))
-        return false;
-
-    // Every record whole, signed, free of end signatures, and its member before the directory.
+    // Every record whole, signed, free of end signatures, and its local header within the file.
     DirectoryStream stream(fd.get(), directoryOffset, directoryEnd);
     zip_uint64_t count = 0;
     for (zip_uint64_t at = directoryOffset; at < directoryEnd; ++count) {
@@ -278,11 +275,9 @@ bool scan(Layout* layout)
                                          littleEndian(stream.data() + 30, 2) + littleEndian(stream.data() + 32, 2);
         if (!stream.need(recordLength))
             return false;
-        zip_uint64_t memberOffset = 0;
-        zip_uint64_t compressed = 0;
+        zip_uint64_t localOffset = 0;
         if (QByteArrayView(stream.data(), static_cast<qsizetype>(recordLength)).contains(EndSignature) ||
-            !memberExtent(stream.data(), &memberOffset, &compressed) || memberOffset > directoryOffset ||
-            directoryOffset - memberOffset < LocalLength || directoryOffset - memberOffset - LocalLength < compressed)
+            !localHeaderOffset(stream.data(), &localOffset) || localOffset > length)
             return false;
         stream.skip(recordLength);
         at += recordLength;
@@ -292,9 +287,10 @@ bool scan(Layout* layout)
 
     layout->entryCount = entries;
     layout->commentLength = static_cast<int>(commentLength);
+    layout->fileLength = length;
     layout->directoryEnd = directoryEnd;
     for (zip_uint64_t slice = 0; slice < layout->sliceStarts.size(); ++slice) {
-        const QByteArray records = sliceEndRecords(layout->sliceEntries(slice), directoryEnd,
+        const QByteArray records = sliceEndRecords(layout->sliceEntries(slice), length + Gap,
                                                    layout->sliceEnd(slice) - layout->sliceStarts[slice]);
         if (records.indexOf(EndSignature) != records.size() - qsizetype(EndLength))
             return false;
@@ -303,14 +299,14 @@ bool scan(Layout* layout)
     return true;
 }
 
-// The state of one slice's virtual file: the file up to the end of its central directory, the slice's
-// directory records, and the slice's end records.
+// The state of one slice's virtual file: the real file, a gap that reads and seeks as past its end, the
+// slice's directory records, and the slice's end records.
 struct SliceSource
 {
     SliceSource(std::shared_ptr<const Layout> shared, zip_uint64_t slice)
         : layout(std::move(shared)), recordsStart(layout->sliceStarts[slice]),
-          recordsLength(layout->sliceEnd(slice) - recordsStart),
-          endRecords(sliceEndRecords(layout->sliceEntries(slice), layout->directoryEnd, recordsLength))
+          recordsLength(layout->sliceEnd(slice) - recordsStart), recordsAt(layout->fileLength + Gap),
+          endRecords(sliceEndRecords(layout->sliceEntries(slice), recordsAt, recordsLength))
     {
         zip_error_init(&error);
     }
@@ -318,7 +314,7 @@ struct SliceSource
     SliceSource(const SliceSource&) = delete;
     SliceSource& operator=(const SliceSource&) = delete;
 
-    zip_uint64_t size() const { return layout->directoryEnd + recordsLength + zip_uint64_t(endRecords.size()); }
+    zip_uint64_t size() const { return recordsAt + recordsLength + zip_uint64_t(endRecords.size()); }
 
     // libzip reads directory records and local headers a few bytes at a time: small reads come from a
     // read-ahead buffer, so that each is not a system call.
@@ -343,13 +339,13 @@ struct SliceSource
         return zip_int64_t(count);
     }
 
-    // Up to `length` bytes of the virtual file at `at`; fewer only at its end.
+    // Up to `length` bytes of the virtual file at `at`. Fewer where the real file ends, as a read of the
+    // file itself gives: a member that runs past the end of the archive meets its end, not the slice.
     zip_int64_t readAt(char* out, zip_uint64_t at, zip_uint64_t length)
     {
-        const zip_uint64_t recordsAt = layout->directoryEnd;
         const zip_uint64_t endAt = recordsAt + recordsLength;
         zip_uint64_t done = 0;
-        while (done < length && at < size()) {
+        while (done < length && at < size() && (at < layout->fileLength || at >= recordsAt)) {
             if (at >= endAt) {
                 const zip_uint64_t count = std::min(length - done, size() - at);
                 std::memcpy(out + done, endRecords.constData() + (at - endAt), count);
@@ -359,14 +355,16 @@ struct SliceSource
             }
             const bool inRecords = at >= recordsAt;
             const zip_uint64_t from = inRecords ? recordsStart + (at - recordsAt) : at;
-            const zip_uint64_t count = std::min(length - done, (inRecords ? endAt : recordsAt) - at);
+            const zip_uint64_t count = std::min(length - done, (inRecords ? endAt : layout->fileLength) - at);
             const ssize_t got = ::pread(layout->fd.get(), out + done, count, static_cast<off_t>(from));
             if (got < 0 && errno == EINTR)
                 continue;
-            if (got <= 0) { // the file changed since it was scanned
-                zip_error_set(&error, got < 0 ? ZIP_ER_READ : ZIP_ER_EOF, got < 0 ? errno : 0);
+            if (got < 0) {
+                zip_error_set(&error, ZIP_ER_READ, errno);
                 return -1;
             }
+            if (got == 0) // the file was cut short since it was scanned
+                break;
             done += static_cast<zip_uint64_t>(got);
             at += static_cast<zip_uint64_t>(got);
         }
@@ -376,6 +374,7 @@ struct SliceSource
     const std::shared_ptr<const Layout> layout;
     const zip_uint64_t recordsStart;
     const zip_uint64_t recordsLength;
+    const zip_uint64_t recordsAt; // in the virtual file
     const QByteArray endRecords;
     zip_uint64_t position = 0;
     QByteArray cache;
@@ -415,6 +414,11 @@ zip_int64_t sliceSourceCall(void* state, void* data, zip_uint64_t length, zip_so
             zip_source_seek_compute_offset(source->position, source->size(), data, length, &source->error);
         if (to < 0)
             return -1;
+        // Past the end of the real file, as the file itself refuses it.
+        if (zip_uint64_t(to) > source->layout->fileLength && zip_uint64_t(to) < source->recordsAt) {
+            zip_error_set(&source->error, ZIP_ER_INVAL, 0);
+            return -1;
+        }
         source->position = static_cast<zip_uint64_t>(to);
         return 0;
     }

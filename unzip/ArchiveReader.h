@@ -13,9 +13,9 @@ namespace Unzip {
 // A zip archive read through a window of its central directory. libzip keeps every directory entry of an
 // open archive in memory (some 300 bytes each); this reader scans the directory once, keeps only where
 // each slice of `sliceSize` entries starts, and lets libzip open one slice at a time as an archive of its
-// own. Each slice is a virtual file: the real bytes up to the end of the central directory, then the
-// slice's directory records as they are, then new end records pointing at them. Entries keep their
-// offsets, so libzip reads, decompresses, decrypts and checks each member exactly as in the whole archive.
+// own. Each slice is a virtual file: the whole real file, then, past a gap, the slice's directory records
+// as they are and new end records pointing at them. Entries keep their offsets, so libzip reads,
+// decompresses, decrypts and checks each member exactly as in the whole archive, up to the file's end.
 //
 // An archive that is not laid out plainly (anything the scan does not expect) is opened whole with
 // zip_open instead, so that each error and each oddity stays libzip's own.

@@ -142,6 +142,12 @@ void TestArchiveReader::agreesWithWholeArchive_data()
     QTest::addRow("zip64, slices of 3") << many << zip_uint64_t(3) << true;
     QTest::addRow("zip64, default slices") << many << Unzip::ArchiveReader::DefaultSliceSize << true;
 
+    // Its local header claims an extra field that ends near the end of the archive, or past it.
+    for (const int past : {-2, 10}) {
+        QByteArray overlong = archiveBytes({{"a", "abc", Stored}});
+        qToLittleEndian<quint16>(quint16(overlong.size() - 31 + past), overlong.data() + 28);
+        QTest::addRow("member data from %d bytes past the end", past) << overlong << zip_uint64_t(1) << true;
+    }
     QTest::addRow("cut short") << mixed.chopped(30) << zip_uint64_t(3) << false;
     commented[commented.size() - 2] = 26;
     QTest::addRow("end signature in the comment")
