@@ -131,36 +131,55 @@ private:
 // The end records of a slice's virtual file: a zip64 end record, its locator and an end record without
 // comment. Always zip64, so that what libzip takes for a locator never depends on the bytes of the last
 // directory record before them. The zip64 record carries zeros as extensible data, so that the stretch
-// at the end where libzip looks for end records holds only the slice's own records.
-QByteArray sliceEndRecords(zip_uint64_t entries, zip_uint64_t directoryOffset, zip_uint64_t directoryLength)
+// at the end where libzip looks for end records holds only the slice's own records; the zeros are not
+// kept, only counted.
+struct EndRecords
 {
-    const zip_uint64_t fixed = End64Length + LocatorLength + EndLength;
-    const zip_uint64_t padding = SearchLength - std::min(SearchLength, directoryLength + fixed);
-    QByteArray out;
-    out.reserve(static_cast<qsizetype>(fixed + padding));
-    out.append(End64Signature);
-    putLittleEndian(&out, End64Length - 12 + padding, 8);
-    putLittleEndian(&out, 45, 2); // made by and needed: zip64
-    putLittleEndian(&out, 45, 2);
-    putLittleEndian(&out, 0, 4 + 4); // this disk and the directory's
-    putLittleEndian(&out, entries, 8);
-    putLittleEndian(&out, entries, 8);
-    putLittleEndian(&out, directoryLength, 8);
-    putLittleEndian(&out, directoryOffset, 8);
-    out.append(static_cast<qsizetype>(padding), '\0');
-    out.append(LocatorSignature);
-    putLittleEndian(&out, 0, 4);
-    putLittleEndian(&out, directoryOffset + directoryLength, 8);
-    putLittleEndian(&out, 1, 4); // disks
-    out.append(EndSignature);
-    putLittleEndian(&out, 0, 2 + 2);
-    putLittleEndian(&out, std::min(entries, Max16), 2);
-    putLittleEndian(&out, std::min(entries, Max16), 2);
-    putLittleEndian(&out, std::min(directoryLength, Max32), 4);
-    putLittleEndian(&out, std::min(directoryOffset, Max32), 4);
-    putLittleEndian(&out, 0, 2);
-    return out;
-}
+    EndRecords(zip_uint64_t entries, zip_uint64_t directoryOffset, zip_uint64_t directoryLength)
+        : padding(SearchLength - std::min(SearchLength, directoryLength + End64Length + LocatorLength + EndLength))
+    {
+        bytes.append(End64Signature);
+        putLittleEndian(&bytes, End64Length - 12 + padding, 8);
+        putLittleEndian(&bytes, 45, 2); // made by and needed: zip64
+        putLittleEndian(&bytes, 45, 2);
+        putLittleEndian(&bytes, 0, 4 + 4); // this disk and the directory's
+        putLittleEndian(&bytes, entries, 8);
+        putLittleEndian(&bytes, entries, 8);
+        putLittleEndian(&bytes, directoryLength, 8);
+        putLittleEndian(&bytes, directoryOffset, 8);
+        bytes.append(LocatorSignature);
+        putLittleEndian(&bytes, 0, 4);
+        putLittleEndian(&bytes, directoryOffset + directoryLength, 8);
+        putLittleEndian(&bytes, 1, 4); // disks
+        bytes.append(EndSignature);
+        putLittleEndian(&bytes, 0, 2 + 2);
+        putLittleEndian(&bytes, std::min(entries, Max16), 2);
+        putLittleEndian(&bytes, std::min(entries, Max16), 2);
+        putLittleEndian(&bytes, std::min(directoryLength, Max32), 4);
+        putLittleEndian(&bytes, std::min(directoryOffset, Max32), 4);
+        putLittleEndian(&bytes, 0, 2);
+    }
+
+    zip_uint64_t size() const { return zip_uint64_t(bytes.size()) + padding; }
+    // Copies `count` bytes from `at` on.
+    void copy(char* out, zip_uint64_t at, zip_uint64_t count) const
+    {
+        for (zip_uint64_t end = at + count; at < end;) {
+            const zip_uint64_t part = at < End64Length             ? std::min(end, End64Length) - at
+                                      : at < End64Length + padding ? std::min(end, End64Length + padding) - at
+                                                                   : end - at;
+            if (at >= End64Length && at < End64Length + padding)
+                std::memset(out, 0, part);
+            else
+                std::memcpy(out, bytes.constData() + (at < End64Length ? at : at - padding), part);
+            out += part;
+            at += part;
+        }
+    }
+
+    QByteArray bytes; // without the padding
+    zip_uint64_t padding;
+};
 
 // A 16- or 32-bit field of the end record next to the zip64 value: the same, or marked as too large.
 bool agrees(zip_uint64_t field, zip_uint64_t value, zip_uint64_t max)
@@ -290,9 +309,10 @@ bool scan(Layout* layout)
     layout->fileLength = length;
     layout->directoryEnd = directoryEnd;
     for (zip_uint64_t slice = 0; slice < layout->sliceStarts.size(); ++slice) {
-        const QByteArray records = sliceEndRecords(layout->sliceEntries(slice), length + Gap,
-                                                   layout->sliceEnd(slice) - layout->sliceStarts[slice]);
-        if (records.indexOf(EndSignature) != records.size() - qsizetype(EndLength))
+        // The padding holds no signature, nor can one reach across it.
+        const EndRecords records(layout->sliceEntries(slice), length + Gap,
+                                 layout->sliceEnd(slice) - layout->sliceStarts[slice]);
+        if (records.bytes.indexOf(EndSignature) != records.bytes.size() - qsizetype(EndLength))
             return false;
     }
     layout->fd = std::move(fd);
@@ -306,7 +326,7 @@ struct SliceSource
     SliceSource(std::shared_ptr<const Layout> shared, zip_uint64_t slice)
         : layout(std::move(shared)), recordsStart(layout->sliceStarts[slice]),
           recordsLength(layout->sliceEnd(slice) - recordsStart), recordsAt(layout->fileLength + Gap),
-          endRecords(sliceEndRecords(layout->sliceEntries(slice), recordsAt, recordsLength))
+          endRecords(layout->sliceEntries(slice), recordsAt, recordsLength)
     {
         zip_error_init(&error);
     }
@@ -314,7 +334,7 @@ struct SliceSource
     SliceSource(const SliceSource&) = delete;
     SliceSource& operator=(const SliceSource&) = delete;
 
-    zip_uint64_t size() const { return recordsAt + recordsLength + zip_uint64_t(endRecords.size()); }
+    zip_uint64_t size() const { return recordsAt + recordsLength + endRecords.size(); }
 
     // libzip reads directory records and local headers a few bytes at a time: small reads come from a
     // read-ahead buffer, so that each is not a system call.
@@ -348,7 +368,7 @@ struct SliceSource
         while (done < length && at < size() && (at < layout->fileLength || at >= recordsAt)) {
             if (at >= endAt) {
                 const zip_uint64_t count = std::min(length - done, size() - at);
-                std::memcpy(out + done, endRecords.constData() + (at - endAt), count);
+                endRecords.copy(out + done, at - endAt, count);
                 done += count;
                 at += count;
                 continue;
@@ -375,7 +395,7 @@ struct SliceSource
     const zip_uint64_t recordsStart;
     const zip_uint64_t recordsLength;
     const zip_uint64_t recordsAt; // in the virtual file
-    const QByteArray endRecords;
+    const EndRecords endRecords;
     zip_uint64_t position = 0;
     QByteArray cache;
     zip_uint64_t cacheAt = 0;
