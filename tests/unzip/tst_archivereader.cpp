@@ -47,7 +47,7 @@ Entry entryOf(zip_t* archive, zip_uint64_t local, zip_uint64_t offset)
     entry = {stat.name, stat.index + offset, stat.size,        stat.comp_size,
              stat.crc,  stat.mtime,          stat.comp_method, stat.encryption_method};
     const Unzip::ZipFilePtr file(zip_fopen_index_encrypted(archive, local, 0, "secret"));
-    QByteArray buffer(200000, '\0'); // large reads of stored data reach the archive's source as they are
+    static QByteArray buffer(200000, '\0'); // large reads of stored data reach the archive's source as they are
     zip_int64_t got = 0;
     while (file && (got = zip_fread(file.get(), buffer.data(), zip_uint64_t(buffer.size()))) > 0)
         entry.data.append(buffer.constData(), static_cast<qsizetype>(got));
