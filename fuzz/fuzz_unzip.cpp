@@ -2,6 +2,7 @@
 // archive holds, nothing may appear outside the target folder, no symbolic link may be made, the
 // link to an outside folder that the target holds is never written through, and the extraction
 // makes nothing that its plan did not name.
+#include "ArchiveReader.h"
 #include "ExtractionPlan.h"
 #include "FuzzSupport.h"
 #include "Unzip32.h"
@@ -60,6 +61,45 @@ void listTree(const QByteArray& folder, const QByteArray& prefix, QSet<QByteArra
     ::closedir(dir);
 }
 
+// The slice reader sees the archive as a whole-archive zip_open does: the same entries, or the same error, at
+// the latest when the slice with the failing record is opened (planning opens every slice before anything
+// is written).
+void compareSliceReader(const QByteArray& zip)
+{
+    int wholeError = ZIP_ER_OK;
+    const Unzip::ZipArchivePtr whole(zip_open(zip.constData(), ZIP_RDONLY, &wholeError));
+    Unzip::ArchiveReader reader;
+    int error = ZIP_ER_OK;
+    if (!reader.open(zip, &error, 2)) {
+        require(!whole && error == wholeError, "the reader and zip_open disagree on opening the archive");
+        return;
+    }
+    const zip_int64_t count = whole ? zip_get_num_entries(whole.get(), 0) : -1;
+    require(!whole || (zip_uint64_t(count) == reader.entryCount()), "another entry count");
+    for (zip_uint64_t index = 0; index < reader.entryCount(); ++index) {
+        zip_uint64_t local = 0;
+        zip_t* slice = reader.archiveFor(index, &local, &error);
+        if (!slice) {
+            require(!whole && error == wholeError, "a slice does not open as the whole archive does");
+            return;
+        }
+        zip_stat_t ours;
+        zip_stat_t theirs;
+        const bool statted = zip_stat_index(slice, local, 0, &ours) == 0;
+        require(!whole || statted == (zip_stat_index(whole.get(), index, 0, &theirs) == 0), "stat differs");
+        require(!whole || !statted ||
+                    (qstrcmp(ours.name, theirs.name) == 0 && ours.size == theirs.size &&
+                     ours.comp_size == theirs.comp_size && ours.crc == theirs.crc && ours.mtime == theirs.mtime &&
+                     ours.comp_method == theirs.comp_method && ours.encryption_method == theirs.encryption_method &&
+                     ours.index + (index - local) == theirs.index),
+                "an entry reads differently through its slice");
+    }
+    require(whole != nullptr, "every slice opens where zip_open fails");
+    int commentLength = 0;
+    zip_get_archive_comment(whole.get(), &commentLength, ZIP_FL_ENC_RAW);
+    require(reader.commentLength() == commentLength, "another comment length");
+}
+
 // The launcher's options: replace without asking, keep the archive's folders.
 int extract(char* zip, char* target, int prompt)
 {
@@ -102,6 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     require(QDir(work).mkpath("target") && QFile::link(root.filePath("a/outside"), target + "/sub"), "cannot link");
     QByteArray zip = QFile::encodeName(archive.fileName());
     QByteArray folder = QFile::encodeName(target);
+    compareSliceReader(zip);
 
     DCL launcher = {};
     launcher.noflag = 1;
