@@ -143,8 +143,7 @@ bool Extraction::openArchive()
     }
     m_zipPath = found.path;
     int error = 0;
-    m_archive.reset(zip_open(m_zipPath.constData(), ZIP_RDONLY, &error));
-    if (!m_archive) {
+    if (!m_reader.open(m_zipPath, &error)) {
         print(QStringLiteral("error:  %1 is not a usable zip archive: %2\n").arg(shown, zipErrorText(error)), 1);
         fail(statusOfZipError(error));
         return false;
@@ -153,17 +152,42 @@ bool Extraction::openArchive()
     return true;
 }
 
+// The archive that holds member `index` (one slice of a large archive's directory) and the member's
+// index there. A slice that cannot be read makes the whole archive unusable, as a directory that
+// cannot be read does.
+zip_t* Extraction::archiveFor(zip_uint64_t index, zip_uint64_t* local)
+{
+    int error = 0;
+    zip_t* archive = m_unreadable ? nullptr : m_reader.archiveFor(index, local, &error);
+    if (!archive && !m_unreadable) {
+        m_unreadable = true;
+        print(QStringLiteral("error:  %1 is not a usable zip archive: %2\n")
+                  .arg(Platform::decodeLocal(m_options.lpszZipFN), zipErrorText(error)),
+              1);
+        fail(statusOfZipError(error));
+    }
+    return archive;
+}
+
+bool Extraction::statMember(zip_uint64_t index, zip_stat_t* stat)
+{
+    zip_uint64_t local = 0;
+    zip_t* archive = archiveFor(index, &local);
+    return archive && zip_stat_index(archive, local, 0, stat) == 0;
+}
+
 MemberSelection Extraction::selectMembers(const QStringList& includes, const QStringList& excludes,
                                           std::vector<bool>* hits)
 {
-    const zip_int64_t count = std::max<zip_int64_t>(zip_get_num_entries(m_archive.get(), 0), 0);
+    const zip_uint64_t count = m_reader.entryCount();
     hits->assign(static_cast<std::size_t>(includes.size()), false);
-    MemberSelection members(static_cast<zip_uint64_t>(count));
+    MemberSelection members(count);
     if (!includes.isEmpty() || !excludes.isEmpty()) {
         members.chooseOnly();
-        for (zip_int64_t i = 0; i < count; ++i) {
-            const auto index = static_cast<zip_uint64_t>(i);
-            const char* rawName = zip_get_name(m_archive.get(), index, 0);
+        for (zip_uint64_t index = 0; index < count && !m_unreadable; ++index) {
+            zip_uint64_t local = 0;
+            zip_t* archive = archiveFor(index, &local);
+            const char* rawName = archive ? zip_get_name(archive, local, 0) : nullptr;
             if (!rawName)
                 continue;
             const QString name = Platform::decodeLocal(shownName(rawName));
@@ -201,13 +225,12 @@ int Extraction::run(const QStringList& includes, const QStringList& excludes)
         unsigned long totalComp = 0;
         for (std::size_t k = 0; k < members.size(); ++k) {
             zip_stat_t stat;
-            if (zip_stat_index(m_archive.get(), members.at(k), 0, &stat) == 0) {
+            if (statMember(members.at(k), &stat)) {
                 totalSize += static_cast<unsigned long>(stat.size);
                 totalComp += static_cast<unsigned long>(stat.comp_size);
             }
         }
-        int commentLength = 0;
-        zip_get_archive_comment(m_archive.get(), &commentLength, ZIP_FL_ENC_RAW);
+        const int commentLength = m_reader.commentLength();
         m_callbacks->TotalSize = totalSize;
         m_callbacks->TotalSizeComp = totalComp;
         m_callbacks->CompFactor = totalSize > 0 && totalComp <= totalSize
@@ -225,7 +248,9 @@ int Extraction::run(const QStringList& includes, const QStringList& excludes)
         fail(PK_FIND);
         return m_status;
     }
-    if (zip_get_num_entries(m_archive.get(), 0) == 0) {
+    if (m_unreadable)
+        return m_status;
+    if (m_reader.entryCount() == 0) {
         print(QStringLiteral("warning:  zipfile is empty\n"), 1);
         warn();
         return m_status;
@@ -267,7 +292,7 @@ void Extraction::list(const MemberSelection& members)
         return;
     for (std::size_t k = 0; k < members.size(); ++k) {
         zip_stat_t stat;
-        if (zip_stat_index(m_archive.get(), members.at(k), 0, &stat) != 0)
+        if (!statMember(members.at(k), &stat))
             continue;
         struct tm local = {};
         const time_t mtime = stat.mtime;
@@ -362,6 +387,8 @@ bool Extraction::planAll(const MemberSelection& members)
     quint32 ordinal = 0;
     for (std::size_t k = 0; k < members.size(); ++k) {
         planMember(members.at(k), ++ordinal);
+        if (m_unreadable)
+            return false;
         if (ordinal % PlanningBeat == 0 && !progress(0))
             return false;
     }
@@ -379,8 +406,10 @@ void Extraction::record(PlannedChange::Kind kind, const PlanFolder* folder, cons
 // Decides what becomes of one member, asking the caller where needed, and adds the steps it takes.
 void Extraction::planMember(zip_uint64_t index, quint32 ordinal)
 {
+    zip_uint64_t local = 0;
+    zip_t* archive = archiveFor(index, &local);
     zip_stat_t stat;
-    if (zip_stat_index(m_archive.get(), index, 0, &stat) != 0 || !stat.name)
+    if (!archive || zip_stat_index(archive, local, 0, &stat) != 0 || !stat.name)
         return;
     const QByteArray stored(stat.name);
     const QString shown = Platform::decodeLocal(shownName(stored));
@@ -396,8 +425,8 @@ void Extraction::planMember(zip_uint64_t index, quint32 ordinal)
     }
     zip_uint8_t system = 0;
     zip_uint32_t attributes = 0;
-    if (zip_file_get_external_attributes(m_archive.get(), index, 0, &system, &attributes) == 0 &&
-        system == ZIP_OPSYS_UNIX && ((attributes >> 16) & S_IFMT) == S_IFLNK) {
+    if (zip_file_get_external_attributes(archive, local, 0, &system, &attributes) == 0 && system == ZIP_OPSYS_UNIX &&
+        ((attributes >> 16) & S_IFMT) == S_IFLNK) {
         print(QStringLiteral("warning:  skipped \"%1\": symbolic links are not extracted\n").arg(shown), 1);
         warn();
         return;
@@ -442,7 +471,7 @@ void Extraction::planMember(zip_uint64_t index, quint32 ordinal)
             return;
         }
         // A plan cannot ask for a password: it counts the member as written.
-        if (!m_planOnly && !askPassword(stat, shown, &password))
+        if (!m_planOnly && !askPassword(archive, stat, shown, &password))
             return;
     }
 
@@ -597,10 +626,10 @@ bool Extraction::askReplace(const QString& display)
     return answer == IDM_REPLACE_YES || answer == IDM_REPLACE_ALL;
 }
 
-bool Extraction::askPassword(const zip_stat_t& stat, const QString& shown, qint32* slot)
+bool Extraction::askPassword(zip_t* archive, const zip_stat_t& stat, const QString& shown, qint32* slot)
 {
     const auto opens = [&](const QByteArray& password) {
-        ZipFilePtr probe(zip_fopen_index_encrypted(m_archive.get(), stat.index, 0, password.constData()));
+        ZipFilePtr probe(zip_fopen_index_encrypted(archive, stat.index, 0, password.constData()));
         return probe != nullptr;
     };
     // Most archives use one password for all their members: try the last one first.
@@ -725,8 +754,14 @@ void Extraction::writeAll()
             continue;
         }
 
+        zip_uint64_t local = 0;
+        zip_t* archive = archiveFor(step.index, &local);
         zip_stat_t stat;
-        if (zip_stat_index(m_archive.get(), step.index, 0, &stat) != 0 || !stat.name)
+        if (!archive) {
+            m_aborted = true;
+            break;
+        }
+        if (zip_stat_index(archive, local, 0, &stat) != 0 || !stat.name)
             continue;
         const auto stepNumber = static_cast<quint32>(i);
         WriteJob job;
@@ -760,17 +795,16 @@ void Extraction::writeAll()
             const bool handOver = large && !(m_second && m_second->busy());
             UniqueFd folderCopy(handOver ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1);
             if (folderCopy.valid()) {
-                if (!m_second) {
-                    m_second = std::make_unique<SecondWriter>([path = m_zipPath](int* error) {
-                        return ZipArchivePtr(zip_open(path.constData(), ZIP_RDONLY, error));
-                    });
-                }
+                if (!m_second)
+                    m_second = std::make_unique<SecondWriter>(m_reader.sharedCopy());
                 m_second->start(job, std::move(folderCopy), shown);
                 m_secondFolder = folder;
                 secondOrdinal = step.ordinal;
                 continue;
             }
-            const WriteResult result = writeMember(m_archive.get(), fd, job, shown, buffer.get(), [&] {
+            WriteJob here = job;
+            here.index = local;
+            const WriteResult result = writeMember(archive, fd, here, shown, buffer.get(), [&] {
                 beat();
                 if (m_second)
                     m_second->forwardBeats(beat);

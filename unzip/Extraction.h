@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ArchiveReader.h"
 #include "ExtractionPlan.h"
 #include "FolderIndex.h"
 #include "Handles.h"
@@ -122,6 +123,8 @@ private:
     bool progress(long long done);
 
     bool openArchive();
+    zip_t* archiveFor(zip_uint64_t index, zip_uint64_t* local);
+    bool statMember(zip_uint64_t index, zip_stat_t* stat);
     MemberSelection selectMembers(const QStringList& includes, const QStringList& excludes, std::vector<bool>* hits);
     void list(const MemberSelection& members);
     bool openTarget(PlanTarget* target, bool create);
@@ -131,7 +134,7 @@ private:
     bool ensureListed(PlanFolder* folder);
     Replace mayReplace(PlanFolder* folder, const IndexEntry& existing, const zip_stat_t& stat);
     bool askReplace(const QString& display);
-    bool askPassword(const zip_stat_t& stat, const QString& shown, qint32* slot);
+    bool askPassword(zip_t* archive, const zip_stat_t& stat, const QString& shown, qint32* slot);
     QByteArray temporaryName(const PlanFolder* folder, const QByteArray& name) const;
     void record(PlannedChange::Kind kind, const PlanFolder* folder, const QByteArray& name);
     void writeAll();
@@ -142,7 +145,8 @@ private:
     USERFUNCTIONS* m_callbacks;
     bool m_planOnly = false;
     QByteArray m_zipPath;
-    ZipArchivePtr m_archive;
+    ArchiveReader m_reader;
+    bool m_unreadable = false; // a part of the archive's directory could not be read
     int m_status = PK_OK;
     long long m_total = 0;
     bool m_cancelled = false;

@@ -4,10 +4,7 @@
 
 namespace Unzip {
 
-SecondWriter::SecondWriter(ArchiveOpener openArchive)
-    : m_openArchive(std::move(openArchive)), m_thread([this] { serve(); })
-{
-}
+SecondWriter::SecondWriter(ArchiveReader reader) : m_reader(std::move(reader)), m_thread([this] { serve(); }) {}
 
 SecondWriter::~SecondWriter()
 {
@@ -66,9 +63,6 @@ void SecondWriter::forwardBeats(const std::function<void()>& beat)
 
 void SecondWriter::serve()
 {
-    ZipArchivePtr archive;
-    int openError = 0;
-    bool opened = false;
     std::unique_ptr<char[]> buffer(new char[WriteBufferSize]);
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
@@ -76,21 +70,19 @@ void SecondWriter::serve()
         if (m_quit)
             return;
         m_hasJob = false;
-        const WriteJob job = m_job;
+        WriteJob job = m_job;
         const QString shown = m_shown;
         UniqueFd folder = std::move(m_folder);
         lock.unlock();
 
-        if (!opened) {
-            archive = m_openArchive(&openError);
-            opened = true;
-        }
+        int openError = 0;
+        zip_t* archive = m_reader.archiveFor(job.index, &job.index, &openError);
         WriteResult result;
         if (!archive) {
             result.status = statusOfZipError(openError);
             result.error = QStringLiteral("error:  cannot read %1: %2\n").arg(shown, zipErrorText(openError));
         } else {
-            result = writeMember(archive.get(), folder.get(), job, shown, buffer.get(), [this] {
+            result = writeMember(archive, folder.get(), job, shown, buffer.get(), [this] {
                 {
                     const std::lock_guard<std::mutex> beatLock(m_mutex);
                     ++m_beats;

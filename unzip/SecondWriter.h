@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ArchiveReader.h"
 #include "Handles.h"
 #include "MemberWriter.h"
 
@@ -16,7 +17,7 @@ namespace Unzip {
 
 // A thread that writes one large member while the extraction's own thread writes the next one:
 // decompressing is most of the work, and two members decompress at once on two cores. It reads
-// the archive through a handle of its own, since one libzip archive cannot be read by two threads.
+// the archive through a reader of its own, since one libzip archive cannot be read by two threads.
 //
 // The extraction decides what may run here: a member whose file, and temporary file, no other
 // member being written shares. Progress stays the extraction's: the heartbeats of the member
@@ -24,18 +25,15 @@ namespace Unzip {
 class SecondWriter final
 {
 public:
-    // `openArchive` gives the thread its handle; it is called on the thread, before the first
-    // member, and gives null with a libzip error code when the archive cannot be opened.
-    using ArchiveOpener = std::function<ZipArchivePtr(int* zipError)>;
-    explicit SecondWriter(ArchiveOpener openArchive);
+    explicit SecondWriter(ArchiveReader reader);
     ~SecondWriter();
     SecondWriter(const SecondWriter&) = delete;
     SecondWriter& operator=(const SecondWriter&) = delete;
 
     bool busy() const { return m_busy; }
     const WriteJob& job() const { return m_current; }
-    // Starts writing `job` into the open folder `folder` (which it closes when done). Only when
-    // not busy.
+    // Starts writing `job` (its index is the member's in the whole archive) into the open folder
+    // `folder`, which it closes when done. Only when not busy.
     void start(const WriteJob& job, UniqueFd folder, const QString& shown);
     // Waits for the member being written, calling `beat` on this thread for each of its heartbeats,
     // and returns how it went.
@@ -46,7 +44,7 @@ public:
 private:
     void serve();
 
-    ArchiveOpener m_openArchive;
+    ArchiveReader m_reader; // the thread's only
     // The extraction's thread only.
     bool m_busy = false; // a job was started and not finished
     WriteJob m_current;

@@ -444,6 +444,16 @@ private slots:
         QTest::newRow("overlapping members")
             << QByteArray(good).replace(good.lastIndexOf("PK\x01\x02") + 42, 4, QByteArray(4, '\0')) << 1
             << "0: a.rom b.rom in the way.rom/";
+        // A directory read in parts: the last entry, past the first part, claims a UTF-8 name that is not. Nothing
+        // of the first part is written either.
+        QList<ArchiveMember> many;
+        for (int i = 0; i < 5000; ++i)
+            many.append({"m" + QString::number(i), {}, Stored});
+        QByteArray lastBad = zipped(many);
+        const qsizetype last = lastBad.lastIndexOf("PK\x01\x02");
+        lastBad[last + 9] = char(lastBad[last + 9] | 0x08);
+        lastBad[last + 46] = '\xff';
+        QTest::newRow("bad entry late in a large directory") << lastBad << 1 << "2: in the way.rom/";
         QList<ArchiveMember> unsafe{{"link.rom", "/etc/passwd", Symlink}};
         for (const char* name : {"../x", "/x", "a/../../x", "C:\\x", "C:x", "back\\slash", "good"})
             unsafe.append(ArchiveMember{name, "x"});
