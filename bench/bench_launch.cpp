@@ -4,6 +4,8 @@
 // the shared folder's entries before, keep a second name (hard link) for each of its files in a
 // hidden folder, and afterwards remove what was not there before and give back the kept files.
 // Run with --benchmark_enable_random_interleaving=true so that both alternate on a noisy machine.
+// With --million, one launch of a 1,000,000-member set into a new folder is measured instead, with
+// the peak memory of the process.
 
 #include "BenchArchive.h"
 #include "LaunchPlan.h"
@@ -23,11 +25,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <utility>
 #include <vector>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <zip.h>
 
@@ -206,6 +211,42 @@ void BM_NewFolder_KeptLinks(benchmark::State& state)
     launchWithKeptFolder(state, "fresh");
 }
 
+// The archive is written by a child process, so that the peak memory is the launch's.
+void BM_Million_Record(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const pid_t writer = ::fork();
+    if (writer == 0)
+        ::_exit(QDir(dir.path()).mkdir(QStringLiteral("roms")) &&
+                        writeManyMembers(dir.filePath(QStringLiteral("roms/million.zip")), 1000000)
+                    ? 0
+                    : 1);
+    int status = 1;
+    if (writer < 0 || ::waitpid(writer, &status, 0) != writer || status != 0) {
+        state.SkipWithError("cannot write the archive");
+        return;
+    }
+    const QByteArray work = QFile::encodeName(dir.path());
+    const QByteArray previous = QFile::encodeName(QDir::currentPath());
+    if (::chdir(work.constData()) != 0) {
+        state.SkipWithError("cannot enter the working folder");
+        return;
+    }
+    LaunchTransaction launch(work);
+    const QList<Extraction> steps{{QStringLiteral(".\\roms\\million.zip"), QStringLiteral("million")}};
+    for (auto _ : state) {
+        const Result<int> extracted = launch.extract(steps, LaunchTransaction::extractWithoutWindow);
+        const Result<> cleaned = launch.cleanUp();
+        if (!extracted.ok() || extracted.value != PK_OK || !cleaned.ok())
+            state.SkipWithError("the launch failed");
+    }
+    rusage usage = {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_MiB"] = double(usage.ru_maxrss) / 1024.0;
+    if (::chdir(previous.constData()) != 0)
+        state.SkipWithError("cannot leave the working folder");
+}
+
 } // namespace
 
 BENCHMARK(BM_SharedFolder_Record)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -213,4 +254,23 @@ BENCHMARK(BM_SharedFolder_KeptLinks)->Unit(benchmark::kMillisecond)->UseRealTime
 BENCHMARK(BM_NewFolder_Record)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_NewFolder_KeptLinks)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    const bool million = argc > 1 && std::strcmp(argv[argc - 1], "--million") == 0;
+    if (million) {
+        --argc;
+        benchmark::RegisterBenchmark("BM_Million_Record", BM_Million_Record)
+            ->Iterations(1)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    if (million)
+        benchmark::RunSpecifiedBenchmarks(nullptr, nullptr, "BM_Million_Record");
+    else
+        benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
