@@ -28,39 +28,84 @@ bool safePath(const QByteArray& path, bool absolute)
 
 QByteArray LaunchRecord::serialize() const
 {
-    QList<QByteArray> lines{header, "target " + encoded(target), targetExisted ? "existed yes" : "existed no"};
-    for (const MovedAside& entry : movedAside)
-        lines.append("aside " + encoded(entry.path) + ' ' + encoded(entry.hidden));
-    for (const QByteArray& path : folders)
-        lines.append("folder " + encoded(path));
-    for (const QByteArray& path : files)
-        lines.append("file " + encoded(path));
-    for (const QByteArray& path : temporaries)
-        lines.append("temporary " + encoded(path));
-    lines.append("end " + QByteArray::number(lines.size()));
-    return lines.join("\r\n") + "\r\n";
+    QByteArray all;
+    serialize([&all](QByteArrayView block) {
+        all += block;
+        return true;
+    });
+    return all;
 }
 
+bool LaunchRecord::serialize(const std::function<bool(QByteArrayView block)>& write) const
+{
+    constexpr qsizetype BlockSize = 64 * 1024;
+    QByteArray block;
+    block.reserve(BlockSize + 1024);
+    qsizetype lines = 0;
+    bool ok = true;
+    const auto line = [&](const QByteArray& text) {
+        block += text;
+        block += "\r\n";
+        ++lines;
+        if (block.size() >= BlockSize) {
+            ok = ok && write(block);
+            block.clear();
+        }
+    };
+    line(header);
+    line("target " + encoded(target));
+    line(targetExisted ? "existed yes" : "existed no");
+    for (const MovedAside& entry : movedAside)
+        line("aside " + encoded(entry.path) + ' ' + encoded(entry.hidden));
+    for (const QByteArray& path : folders)
+        line("folder " + encoded(path));
+    for (const QByteArray& path : files)
+        line("file " + encoded(path));
+    for (const QByteArray& path : temporaries)
+        line("temporary " + encoded(path));
+    line("end " + QByteArray::number(lines));
+    return ok && (block.isEmpty() || write(block));
+}
+
+// Read a line at a time, without a list of lines beside the record: a record of a million files
+// is tens of megabytes.
 std::optional<LaunchRecord> LaunchRecord::parse(QByteArrayView bytes)
 {
     if (!bytes.endsWith("\r\n"))
         return std::nullopt;
-    const QList<QByteArray> lines = bytes.first(bytes.size() - 2).toByteArray().split('\n');
-    if (lines.size() < 4 || lines.first() != header + '\r' ||
-        lines.last() != "end " + QByteArray::number(lines.size() - 1))
+    const QByteArrayView body = bytes.first(bytes.size() - 2);
+    const qsizetype lineCount = body.count('\n') + 1;
+    if (lineCount < 4 || body.sliced(body.lastIndexOf('\n') + 1) != "end " + QByteArray::number(lineCount - 1))
         return std::nullopt;
 
     LaunchRecord record;
     bool haveTarget = false;
     bool haveExisted = false;
-    for (qsizetype i = 1; i + 1 < lines.size(); ++i) {
-        if (!lines.at(i).endsWith('\r'))
+    qsizetype at = 0;
+    for (qsizetype i = 0; i + 1 < lineCount; ++i) {
+        const qsizetype end = body.indexOf('\n', at);
+        QByteArrayView line = body.sliced(at, end - at);
+        at = end + 1;
+        if (!line.endsWith('\r'))
             return std::nullopt;
-        const QList<QByteArray> words = lines.at(i).chopped(1).split(' ');
+        line.chop(1);
+        if (i == 0) {
+            if (line != header)
+                return std::nullopt;
+            continue;
+        }
+        QList<QByteArrayView> words;
+        for (qsizetype from = 0;;) {
+            const qsizetype space = line.indexOf(' ', from);
+            words.append(line.sliced(from, (space < 0 ? line.size() : space) - from));
+            if (space < 0)
+                break;
+            from = space + 1;
+        }
         QList<QByteArray> paths;
         for (qsizetype w = 1; w < words.size(); ++w)
-            paths.append(QByteArray::fromPercentEncoding(words.at(w)));
-        const QByteArray& key = words.first();
+            paths.append(QByteArray::fromPercentEncoding(words.at(w).toByteArray()));
+        const QByteArrayView key = words.first();
         bool ok = true;
         if (key == "target" && paths.size() == 1 && !haveTarget) {
             record.target = paths.first();

@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QList>
 
+#include <functional>
 #include <optional>
 
 // What one launch's extractions change on disk, written to the working folder before the first
@@ -38,5 +39,8 @@ struct LaunchRecord
     // (blanks, CR, LF, commas, bytes that are not UTF-8) survives. The last line counts the lines
     // before it: a record cut short is never taken for a whole one.
     QByteArray serialize() const;
+    // The same, handed to `write` a block at a time (a record of a million files is tens of
+    // megabytes); false as soon as `write` fails.
+    bool serialize(const std::function<bool(QByteArrayView block)>& write) const;
     static std::optional<LaunchRecord> parse(QByteArrayView bytes);
 };

@@ -121,7 +121,7 @@ void removeTree(int parent, const QByteArray& name)
         Platform::fileChanged();
 }
 
-bool writeAll(int fd, const QByteArray& data)
+bool writeAll(int fd, QByteArrayView data)
 {
     const char* at = data.constData();
     qsizetype left = data.size();
@@ -232,9 +232,10 @@ bool LaunchTransaction::pending() const
     return m_workFd >= 0 && lexists(m_workFd, recordName);
 }
 
-QList<LaunchRecord::MovedAside> LaunchTransaction::hiddenNames(const QByteArray& target, const QList<QByteArray>& paths,
-                                                               const QList<QByteArray>& planned) const
+QList<LaunchRecord::MovedAside> LaunchTransaction::hiddenNames(const LaunchRecord& record,
+                                                               const QList<QByteArray>& paths) const
 {
+    const QByteArray& target = record.target;
     // A hidden name must match nothing in its folder, also without regard to case, since the
     // extraction matches names that way: neither an entry that is there nor one it will create.
     UniqueFd root(::open(target.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -247,9 +248,11 @@ QList<LaunchRecord::MovedAside> LaunchTransaction::hiddenNames(const QByteArray&
             QSet<QString> names;
             if (root.valid())
                 names = foldedNames(openParent(root.get(), path).get());
-            for (const QByteArray& other : planned) {
-                if (parentOf(other) == folder)
-                    names.insert(folded(leafOf(other)));
+            for (const QList<QByteArray>* planned : {&record.folders, &record.files, &record.temporaries}) {
+                for (const QByteArray& other : *planned) {
+                    if (parentOf(other) == folder)
+                        names.insert(folded(leafOf(other)));
+                }
             }
             taken.insert(folder, names);
         }
@@ -278,7 +281,7 @@ Result<> LaunchTransaction::writeRecord(const LaunchRecord& record)
     if (!fd.valid())
         return failed(errno);
     Platform::fileChanged();
-    const bool written = writeAll(fd.get(), record.serialize());
+    const bool written = record.serialize([&fd](QByteArrayView block) { return writeAll(fd.get(), block); });
     const int writeError = errno;
     Platform::fileChanged();
     if (!written || ::fsync(fd.get()) != 0) {
@@ -323,17 +326,20 @@ Result<int> LaunchTransaction::extract(const QList<Extraction>& steps, const Ext
     for (const Extraction& step : steps)
         archives.append(Platform::encodeLocal(step.archive));
     const QByteArray target = Platform::encodeLocal(steps.first().target);
-    const Unzip::ExtractionPlan plan = Unzip::planExtractions(archives, target, launchOptions());
-    if (!inWorkFolder(plan.targetFolder)) {
-        return Result<int>{plan.status,
-                           QStringLiteral("The extraction into %1 could not be planned.").arg(text(target))};
-    }
-
     LaunchRecord record;
-    record.target = plan.targetFolder;
-    record.targetExisted = plan.targetExists;
-    if (const Result<int> prepared = prepare(plan, &record); !prepared.ok())
-        return prepared;
+    {
+        // Gone before the extraction starts: the record holds what the clean-up needs, and a plan
+        // of a million members is large.
+        const Unzip::ExtractionPlan plan = Unzip::planExtractions(archives, target, launchOptions());
+        if (!inWorkFolder(plan.targetFolder)) {
+            return Result<int>{plan.status,
+                               QStringLiteral("The extraction into %1 could not be planned.").arg(text(target))};
+        }
+        record.target = plan.targetFolder;
+        record.targetExisted = plan.targetExists;
+        if (const Result<int> prepared = prepare(plan, &record); !prepared.ok())
+            return prepared;
+    }
 
     int status = PK_OK;
     for (qsizetype i = 0; i < steps.size(); ++i) {
@@ -355,6 +361,8 @@ Result<int> LaunchTransaction::extract(const QList<Extraction>& steps, const Ext
 Result<int> LaunchTransaction::prepare(const Unzip::ExtractionPlan& plan, LaunchRecord* record)
 {
     const bool first = record->folders.isEmpty() && record->files.isEmpty() && record->movedAside.isEmpty();
+    // What this launch created already is replaced, never moved aside. A first plan names each
+    // path once, and a plan of a million members needs no set of them.
     QSet<QByteArray> recorded;
     for (const QList<QByteArray>* list : {&record->folders, &record->files, &record->temporaries}) {
         for (const QByteArray& path : *list)
@@ -363,8 +371,7 @@ Result<int> LaunchTransaction::prepare(const Unzip::ExtractionPlan& plan, Launch
     QList<QByteArray> aside;
     bool added = false;
     for (const Unzip::PlannedChange& change : plan.changes) {
-        // What this launch created already is replaced, never moved aside.
-        if (recorded.contains(change.path))
+        if (!first && recorded.contains(change.path))
             continue;
         switch (change.kind) {
         case Unzip::PlannedChange::Kind::MoveAside:
@@ -380,13 +387,13 @@ Result<int> LaunchTransaction::prepare(const Unzip::ExtractionPlan& plan, Launch
             record->temporaries.append(change.path);
             break;
         }
-        if (change.kind != Unzip::PlannedChange::Kind::MoveAside)
+        if (!first && change.kind != Unzip::PlannedChange::Kind::MoveAside)
             recorded.insert(change.path);
         added = true;
     }
     if (!added && !first)
         return {};
-    const QList<LaunchRecord::MovedAside> moves = hiddenNames(record->target, aside, recorded.values());
+    const QList<LaunchRecord::MovedAside> moves = hiddenNames(*record, aside);
     record->movedAside += moves;
 
     if (const Result<> written = writeRecord(*record); !written.ok())

@@ -85,8 +85,7 @@ private:
     // Adds what `plan` will change to the record, writes the record, then moves aside the entries
     // that the plan's members replace. A record that cannot be written gives PK_DISK.
     Result<int> prepare(const Unzip::ExtractionPlan& plan, LaunchRecord* record);
-    QList<LaunchRecord::MovedAside> hiddenNames(const QByteArray& target, const QList<QByteArray>& paths,
-                                                const QList<QByteArray>& planned) const;
+    QList<LaunchRecord::MovedAside> hiddenNames(const LaunchRecord& record, const QList<QByteArray>& paths) const;
 
     QByteArray m_workDir;
     int m_workFd = -1;

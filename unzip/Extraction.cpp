@@ -39,15 +39,21 @@ QByteArray joined(const QByteArray& folder, const QByteArray& name)
     return folder.endsWith('/') ? folder + name : folder + '/' + name;
 }
 
-// The path of `name` in `folder`, relative to the target folder.
+// The path of `name` in `folder`, relative to the target folder. Sized once: a plan holds one for
+// each of a million members.
 QByteArray relativePath(const PlanFolder* folder, const QByteArray& name)
 {
-    QList<const QByteArray*> names{&name};
-    for (; folder && folder->parent; folder = folder->parent)
-        names.prepend(&folder->name);
-    QByteArray path;
-    for (const QByteArray* part : names)
-        path += (path.isEmpty() ? QByteArray() : QByteArray("/")) + *part;
+    qsizetype size = name.size();
+    for (const PlanFolder* at = folder; at && at->parent; at = at->parent)
+        size += at->name.size() + 1;
+    QByteArray path(size, Qt::Uninitialized);
+    qsizetype end = size - name.size();
+    std::copy(name.begin(), name.end(), path.begin() + end);
+    for (const PlanFolder* at = folder; at && at->parent; at = at->parent) {
+        path[--end] = '/';
+        end -= at->name.size();
+        std::copy(at->name.begin(), at->name.end(), path.begin() + end);
+    }
     return path;
 }
 

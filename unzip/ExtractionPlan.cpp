@@ -37,7 +37,8 @@ ExtractionPlan planExtractions(const QList<QByteArray>& archives, const QByteArr
                     plan.status = status;
             }
             if (target.movedAside.isEmpty()) {
-                plan.changes = movedAside + target.changes;
+                // Moved when it can be: the list of a million members is large.
+                plan.changes = movedAside.isEmpty() ? std::move(target.changes) : movedAside + target.changes;
                 break;
             }
             for (const PlannedChange& change : target.movedAside)
