@@ -341,6 +341,9 @@ Result<int> LaunchTransaction::extract(const QList<Extraction>& steps, const Ext
             return prepared;
     }
 
+    // The record is on disk now, and the clean-up reads it from there: a million members' worth of
+    // it is not kept while the extraction runs.
+    record = LaunchRecord();
     int status = PK_OK;
     for (qsizetype i = 0; i < steps.size(); ++i) {
         status = extractOne(archives.at(i), Platform::encodeLocal(steps.at(i).target));
@@ -350,8 +353,14 @@ Result<int> LaunchTransaction::extract(const QList<Extraction>& steps, const Ext
         // a later archive may then place a member of that name (in another case) or below it
         // otherwise: what the rest will do is planned again and recorded before it runs.
         if (status != PK_OK && status != PK_WARN && i + 1 < steps.size()) {
+            const std::optional<QByteArray> bytes = recordBytes();
+            std::optional<LaunchRecord> written = bytes ? LaunchRecord::parse(*bytes) : std::nullopt;
+            if (!written) {
+                return Result<int>::failure(
+                    QStringLiteral("The record of the launch in %1 could not be read back.").arg(text(m_workDir)));
+            }
             const Unzip::ExtractionPlan rest = Unzip::planExtractions(archives.mid(i + 1), target, launchOptions());
-            if (const Result<int> prepared = prepare(rest, &record); !prepared.ok())
+            if (const Result<int> prepared = prepare(rest, &*written); !prepared.ok())
                 return prepared;
         }
     }
@@ -420,6 +429,23 @@ Result<int> LaunchTransaction::prepare(const Unzip::ExtractionPlan& plan, Launch
     return {};
 }
 
+std::optional<QByteArray> LaunchTransaction::recordBytes() const
+{
+    UniqueFd fd(::openat(m_workFd, recordName.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid())
+        return std::nullopt;
+    QByteArray bytes;
+    char buffer[65536];
+    for (ssize_t got; (got = ::read(fd.get(), buffer, sizeof buffer)) != 0;) {
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            break; // what was read is cut short, and is no record
+        bytes.append(buffer, got);
+    }
+    return bytes;
+}
+
 Result<> LaunchTransaction::cleanUp()
 {
     if (m_workFd < 0)
@@ -427,21 +453,13 @@ Result<> LaunchTransaction::cleanUp()
     if (::unlinkat(m_workFd, recordDraftName.constData(), 0) == 0)
         Platform::fileChanged();
 
-    QByteArray bytes;
+    std::optional<LaunchRecord> parsed;
     {
-        UniqueFd fd(::openat(m_workFd, recordName.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-        if (!fd.valid())
+        const std::optional<QByteArray> bytes = recordBytes();
+        if (!bytes)
             return {};
-        char buffer[65536];
-        for (ssize_t got; (got = ::read(fd.get(), buffer, sizeof buffer)) != 0;) {
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                break;
-            bytes.append(buffer, got);
-        }
+        parsed = LaunchRecord::parse(*bytes);
     }
-    const std::optional<LaunchRecord> parsed = LaunchRecord::parse(bytes);
     const QString recordPath = text(m_workDir + '/' + recordName);
     if (!parsed || !inWorkFolder(parsed->target)) {
         return Result<>::failure(

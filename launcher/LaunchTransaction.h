@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <variant>
 
 class QLockFile;
@@ -85,6 +86,8 @@ private:
     // Adds what `plan` will change to the record, writes the record, then moves aside the entries
     // that the plan's members replace. A record that cannot be written gives PK_DISK.
     Result<int> prepare(const Unzip::ExtractionPlan& plan, LaunchRecord* record);
+    // The bytes of the record in the working folder; none when there is no record.
+    std::optional<QByteArray> recordBytes() const;
     QList<LaunchRecord::MovedAside> hiddenNames(const LaunchRecord& record, const QList<QByteArray>& paths) const;
 
     QByteArray m_workDir;
