@@ -79,6 +79,9 @@ std::optional<LaunchRecord> LaunchRecord::parse(QByteArrayView bytes)
         return std::nullopt;
 
     LaunchRecord record;
+    // Sized once: grown a step at a time, a list of a million paths is copied at its largest.
+    record.folders.reserve(body.count("\r\nfolder "));
+    record.files.reserve(body.count("\r\nfile "));
     bool haveTarget = false;
     bool haveExisted = false;
     qsizetype at = 0;
@@ -103,8 +106,10 @@ std::optional<LaunchRecord> LaunchRecord::parse(QByteArrayView bytes)
             from = space + 1;
         }
         QList<QByteArray> paths;
-        for (qsizetype w = 1; w < words.size(); ++w)
-            paths.append(QByteArray::fromPercentEncoding(words.at(w).toByteArray()));
+        for (qsizetype w = 1; w < words.size(); ++w) {
+            const QByteArrayView word = words.at(w);
+            paths.append(word.contains('%') ? QByteArray::fromPercentEncoding(word.toByteArray()) : word.toByteArray());
+        }
         const QByteArrayView key = words.first();
         bool ok = true;
         if (key == "target" && paths.size() == 1 && !haveTarget) {
