@@ -470,15 +470,17 @@ void Extraction::planMember(zip_uint64_t index, quint32 ordinal)
         return;
 
     qint32 password = -1;
+    bool written = true; // a step writes it
     if (stat.encryption_method != ZIP_EM_NONE) {
         if (!zip_encryption_method_supported(stat.encryption_method, 0)) {
             print(QStringLiteral("skipping: %1  unsupported encryption\n").arg(shown), 1);
             fail(IZ_UNSUP);
             return;
         }
-        // A plan cannot ask for a password: it counts the member as written.
-        if (!m_planOnly && !askPassword(archive, stat, shown, &password))
-            return;
+        // A plan cannot ask for a password: it counts the member as written. So does the extraction
+        // when no password opens it, so that no later member's name depends on a password: a member
+        // of the same name in another case still replaces it under its name, as the plan says.
+        written = m_planOnly || askPassword(archive, stat, shown, &password);
     }
 
     Step step;
@@ -497,18 +499,19 @@ void Extraction::planMember(zip_uint64_t index, quint32 ordinal)
     if (existing) {
         // Written beside it first, so that a member that fails leaves the file it replaces whole.
         const QByteArray name = existing->bytes();
-        if (name != fileName)
+        if (written && name != fileName)
             m_names.insert(stepNumber, name);
         const QByteArray temporary = temporaryName(folder, name);
         record(PlannedChange::Kind::Temporary, folder, temporary);
-        m_temporaries.insert(stepNumber, temporary);
+        if (written)
+            m_temporaries.insert(stepNumber, temporary);
         folder->index.add(name, EntryKind::File, existing->planned, stat.mtime);
     } else {
         record(PlannedChange::Kind::File, folder, fileName);
         // Known from now on, so that a later member of the same name replaces this one.
         folder->index.add(fileName, EntryKind::File, true, stat.mtime);
     }
-    if (!m_planOnly)
+    if (!m_planOnly && written)
         m_steps.push_back(step);
 }
 
