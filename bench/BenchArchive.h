@@ -4,9 +4,13 @@
 #include <QFile>
 #include <QString>
 
+#include <functional>
 #include <utility>
 #include <vector>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <zip.h>
 
 // Writes a zip archive of (name, data) members, deflated; false when that fails.
@@ -88,4 +92,23 @@ inline bool writeManyMembers(const QString& path, int count)
     put(end, 0xffffffff, 4);
     put(end, 0, 2);
     return file.write(central) == central.size() && file.write(end) == end.size();
+}
+
+// Runs `write` in a child process, so that what it allocates never counts in this process's peak
+// memory; false when it fails.
+inline bool writtenByChild(const std::function<bool()>& write)
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(write() ? 0 : 1);
+    int status = 1;
+    return child > 0 && ::waitpid(child, &status, 0) == child && status == 0;
+}
+
+// The peak resident memory of this process so far.
+inline double peakMiB()
+{
+    rusage usage = {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
 }

@@ -30,9 +30,7 @@
 #include <utility>
 #include <vector>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <zip.h>
 
@@ -236,14 +234,10 @@ int extractKeepingMessages(const QByteArray& archive, const QByteArray& target)
 void BM_Million_Record(benchmark::State& state)
 {
     QTemporaryDir dir;
-    const pid_t writer = ::fork();
-    if (writer == 0)
-        ::_exit(QDir(dir.path()).mkdir(QStringLiteral("roms")) &&
-                        writeManyMembers(dir.filePath(QStringLiteral("roms/million.zip")), 1000000)
-                    ? 0
-                    : 1);
-    int status = 1;
-    if (writer < 0 || ::waitpid(writer, &status, 0) != writer || status != 0) {
+    if (!writtenByChild([&] {
+            return QDir(dir.path()).mkdir(QStringLiteral("roms")) &&
+                   writeManyMembers(dir.filePath(QStringLiteral("roms/million.zip")), 1000000);
+        })) {
         state.SkipWithError("cannot write the archive");
         return;
     }
@@ -261,9 +255,7 @@ void BM_Million_Record(benchmark::State& state)
         if (!extracted.ok() || extracted.value != PK_OK || !cleaned.ok())
             state.SkipWithError("the launch failed");
     }
-    rusage usage = {};
-    ::getrusage(RUSAGE_SELF, &usage);
-    state.counters["peak_MiB"] = double(usage.ru_maxrss) / 1024.0;
+    state.counters["peak_MiB"] = peakMiB();
     if (::chdir(previous.constData()) != 0)
         state.SkipWithError("cannot leave the working folder");
 }

@@ -27,7 +27,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -239,11 +238,7 @@ void extractOnce(benchmark::State& state, bool (*write)(const QString& path))
 {
     QTemporaryDir dir;
     const QString archive = dir.filePath(QStringLiteral("once.zip"));
-    const pid_t writer = ::fork();
-    if (writer == 0)
-        ::_exit(write(archive) ? 0 : 1);
-    int status = 1;
-    if (writer < 0 || ::waitpid(writer, &status, 0) != writer || status != 0) {
+    if (!writtenByChild([&] { return write(archive); })) {
         state.SkipWithError("cannot write the archive");
         return;
     }
@@ -252,9 +247,7 @@ void extractOnce(benchmark::State& state, bool (*write)(const QString& path))
         if (extractOurs(archive, dir.filePath(QStringLiteral("out"))) > 1)
             state.SkipWithError("extraction failed");
     }
-    rusage usage = {};
-    ::getrusage(RUSAGE_SELF, &usage);
-    state.counters["peak_MiB"] = double(usage.ru_maxrss) / 1024.0;
+    state.counters["peak_MiB"] = peakMiB();
 }
 
 void BM_Ours_Million(benchmark::State& state)
