@@ -201,11 +201,9 @@ private slots:
         MessageBoxSpy spy;
         QVERIFY(openOn());
         const QString path = m_work->filePath(QStringLiteral("torvak.exe"));
-        if (emulator.isNull())
-            QVERIFY(QFile::remove(path));
-        else
-            QVERIFY(m_work->write(QStringLiteral("torvak.exe"), emulator) &&
-                    QFile::setPermissions(path, QFile::ExeOwner));
+        QVERIFY(emulator.isNull() ? QFile::remove(path)
+                                  : m_work->write(QStringLiteral("torvak.exe"), emulator) &&
+                                        QFile::setPermissions(path, QFile::ExeOwner));
         for (int launch = 1; launch <= 2; ++launch) {
             click(QStringLiteral("Launch"));
             QVERIFY(m_frm->isEnabled());

@@ -168,7 +168,6 @@ private slots:
         QTest::newRow("sf2ce") << QStringList{"Street Fighter II CE", "sf2ce", "./sf2t/ce.rom", "./sf2t/t.rom"};
         QTest::newRow("sf2cej") << QStringList{"SF2 CE Japan", "sf2cej", "./sf2t/cej.rom", "./sf2t/tj.rom"};
         QTest::newRow("sf2tj") << QStringList{"SF2 Turbo Japan", "sf2tj", "./sf2t/tj.rom"};
-        QTest::newRow("sf2t") << QStringList{"SF2 Turbo", "sf2t", "./sf2t/t.rom"};
     }
 
     void sharedFolderSets()
