@@ -11,8 +11,6 @@
 #include <QScopedPointer>
 #include <QTest>
 
-#include <algorithm>
-
 // What the main window's test suites share: a fresh working folder for every test, the window loaded
 // and shown in it, and the clean-up after every test.
 class MainFrmTest : public QObject
@@ -54,10 +52,10 @@ protected:
     // The visible top-level window of that name, or null.
     static QWidget* topLevel(const QString& name)
     {
-        const QWidgetList windows = QApplication::topLevelWidgets();
-        const auto found = std::find_if(windows.begin(), windows.end(),
-                                        [&](QWidget* w) { return w->objectName() == name && w->isVisible(); });
-        return found == windows.end() ? nullptr : *found;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->objectName() == name && window->isVisible())
+                return window;
+        return nullptr;
     }
 
     QScopedPointer<WorkFolder> m_work{new WorkFolder};

@@ -34,9 +34,7 @@ bool WorkFolder::layRecordingEmulator(const QByteArray& catalogue) const
     const QByteArray script = "#!/bin/sh\n{\n  for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done\n  printf -- '--\\n'\n"
                               "  find . -mindepth 2 -type f ! -path './roms/*' ! -path './.*' | LC_ALL=C sort\n"
                               "} > launch.tmp\nmv launch.tmp launch.txt\n";
-    const QString emulator = filePath(QStringLiteral("torvak.exe"));
-    return write(QStringLiteral("torvak.exe"), script) &&
-           QFile::setPermissions(emulator,
-                                 QFile::permissions(emulator) | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther) &&
-           write(QStringLiteral("roms.txt"), catalogue);
+    return layEmulator(catalogue) && write(QStringLiteral("torvak.exe"), script) &&
+           QFile::setPermissions(filePath(QStringLiteral("torvak.exe")),
+                                 QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther);
 }
