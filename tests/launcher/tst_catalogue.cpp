@@ -30,8 +30,7 @@ private slots:
 
     void missingCatalogue()
     {
-        QVERIFY(m_work->makeFolder("roms.txt"));
-        QVERIFY(!readCatalogue(m_work->dir()).found);
+        QVERIFY(m_work->makeFolder("roms.txt") && !readCatalogue(m_work->dir()).found);
         QVERIFY(m_work->write("ROMS.TXT"));
         const Catalogue empty = readCatalogue(m_work->dir());
         QVERIFY(empty.found && empty.table.count() == 0);

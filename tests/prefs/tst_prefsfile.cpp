@@ -84,6 +84,11 @@ private slots:
         typed.other = QStringLiteral("-a\r\n-novesa\n-b\rc");
         QCOMPARE(written(typed), QByteArray("-res 384 224\r\n-frameskip AUTO\r\n-fpucopy\r\n-vsync OFF\r\n"
                                             "-setinput 2 key1\r\nother\r\n-a -novesa -b c\r\n"));
+
+        // A folder of that name is no settings file. Reading another spelling is tst_optionfrm's (it
+        // opens GANTREL.INI), replacing every spelling on saving the line writer's.
+        WorkFolder work;
+        QVERIFY(work.makeFolder("gantrel.ini") && !PreferencesFile::read(work.dir()).found);
     }
 
     void reader_data()
@@ -139,14 +144,6 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(Preferences, expected);
         QCOMPARE(PreferencesFile::parse(file), expected);
-    }
-
-    void fileInAnySpelling()
-    {
-        // A folder of that name is no settings file. Reading another spelling is tst_optionfrm's (it
-        // opens GANTREL.INI), replacing every spelling on saving the line writer's.
-        WorkFolder work;
-        QVERIFY(work.makeFolder("gantrel.ini") && !PreferencesFile::read(work.dir()).found);
     }
 };
 
