@@ -20,7 +20,6 @@
 #include <string>
 #include <system_error>
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,21 +47,14 @@ QMap<QString, QByteArray> snapshot(const QString& root, const QString& target)
 }
 
 // The paths below `folder` as bytes, links not followed.
-void listTree(const QByteArray& folder, const QByteArray& prefix, QSet<QByteArray>* paths)
+QSet<QByteArray> listTree(const QByteArray& folder)
 {
-    DIR* dir = ::opendir(folder.constData());
-    if (!dir)
-        return;
-    while (const dirent* entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
-        if (name == "." || name == "..")
-            continue;
-        paths->insert(prefix + name);
-        struct stat info = {};
-        if (::lstat((folder + '/' + name).constData(), &info) == 0 && S_ISDIR(info.st_mode))
-            listTree(folder + '/' + name, prefix + name + '/', paths);
-    }
-    ::closedir(dir);
+    QSet<QByteArray> paths;
+    std::error_code error;
+    for (std::filesystem::recursive_directory_iterator it(folder.constData(), error), end; !error && it != end;
+         it.increment(error))
+        paths.insert(QByteArray::fromStdString(it->path().lexically_relative(folder.constData()).native()));
+    return paths;
 }
 
 // The slice reader sees the archive as a whole-archive zip_open does: the same entries, or the same error, at
@@ -162,14 +154,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         else if (change.kind != Unzip::PlannedChange::Kind::Temporary)
             planned.insert(change.path);
     }
-    QSet<QByteArray> existing;
-    listTree(folder, {}, &existing);
+    const QSet<QByteArray> existing = listTree(folder);
     const QMap<QString, QByteArray> before = snapshot(root.path(), target);
     const int first = extract(zip.data(), folder.data(), 0);
     require(snapshot(root.path(), target) == before, "something changed outside the target folder");
-    QSet<QByteArray> made;
-    listTree(folder, {}, &made);
-    require((made - existing).subtract(planned).isEmpty(), "the extraction made what its plan did not name");
+    require((listTree(folder) - existing).subtract(planned).isEmpty(),
+            "the extraction made what its plan did not name");
     // Again over the files of the first run: each is replaced, or asked about.
     const int second = extract(zip.data(), folder.data(), 1);
     require(first < 100 && second < 100, "unknown status");
