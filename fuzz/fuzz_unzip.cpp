@@ -11,17 +11,13 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QFileInfo>
 #include <QMap>
 #include <QSet>
 #include <QTemporaryDir>
 
 #include <filesystem>
-#include <string>
-#include <system_error>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -166,7 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     require(snapshot(root.path(), target) == before, "something changed outside the target folder");
     // By bytes: a member's name need not be UTF-8, which QDir would not find again.
     std::error_code error;
-    std::filesystem::remove_all(std::string(QFile::encodeName(target).constData()), error);
+    std::filesystem::remove_all(QFile::encodeName(target).constData(), error);
     require(!error, "cannot clear the target");
     return 0;
 }
