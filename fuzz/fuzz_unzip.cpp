@@ -75,8 +75,7 @@ void compareSliceReader(const QByteArray& zip)
             require(!whole && error == wholeError, "a slice does not open as the whole archive does");
             return;
         }
-        zip_stat_t ours;
-        zip_stat_t theirs;
+        zip_stat_t ours, theirs;
         const bool statted = zip_stat_index(slice, local, 0, &ours) == 0;
         require(!whole || statted == (zip_stat_index(whole.get(), index, 0, &theirs) == 0), "stat differs");
         require(!whole || !statted ||
