@@ -33,12 +33,11 @@ private slots:
         QTest::newRow("unterminated quote runs to the end")
             << QByteArray("x,\"open, still") << QStringList{"x", "open, still"};
         QTest::newRow("quote inside an item is kept") << QByteArray("ab\"c,d") << QStringList{"ab\"c", "d"};
-        QTest::newRow("empty line is one empty item") << QByteArray("a\r\n\r\nb\r\n") << QStringList{"a", "", "b"};
-        QTest::newRow("comma before line end") << QByteArray("a,\r\nb") << QStringList{"a", "", "b"};
+        QTest::newRow("comma before line end, then an empty line")
+            << QByteArray("a,\r\n\r\nb\r\n") << QStringList{"a", "", "", "b"};
         QTest::newRow("blanks around items") << QByteArray("  a b  ,\t c\t\r\n") << QStringList{"a b", "c"};
-        QTest::newRow("lone LF lines") << QByteArray("a\nb\n\nc") << QStringList{"a", "b", "", "c"};
-        QTest::newRow("lone CR lines") << QByteArray("a\rb\r\rc") << QStringList{"a", "b", "", "c"};
-        QTest::newRow("LF CR is two line ends") << QByteArray("a\n\rb") << QStringList{"a", "", "b"};
+        QTest::newRow("lone LF and CR lines, LF CR is two line ends")
+            << QByteArray("a\nb\n\nc\rd\r\re\n\rf") << QStringList{"a", "b", "", "c", "d", "", "e", "", "f"};
         QTest::newRow("byte-order mark skipped")
             << QByteArray("\xEF\xBB\xBFgame,Game\r\n") << QStringList{"game", "Game"};
         QTest::newRow("mark only at the start")

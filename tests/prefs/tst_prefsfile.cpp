@@ -116,8 +116,6 @@ private slots:
         QTest::newRow("keywords compare with case")
             << QByteArray("-setinput 1 KEY1\r\n-setinput 1 sidewinder\r\n-setinput\r\n-setinput 2 \r\n")
             << Preferences{};
-        QTest::newRow("current player carried over") << QByteArray("-setinput 2 key1\r\n-setinput 3 joy1\r\n")
-                                                     << with([&](Preferences& p) { p.players[1] = joystick1; });
         QTest::newRow("player 1 is current at first")
             << QByteArray("-setinput 3 joy1\r\n") << with([&](Preferences& p) { p.players[0] = joystick1; });
         QTest::newRow("unknown keyword still names the player")
