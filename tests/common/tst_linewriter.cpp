@@ -51,12 +51,8 @@ private slots:
         QCOMPARE(work.dir().entryList(QDir::Files | QDir::Hidden, QDir::Name),
                  QStringList({".Gantrel.ini.mine.new", "Gantrel.ini", "gantrel.ini.bak"}));
         QCOMPARE(work.read("Gantrel.ini"), QByteArray("-vsync OFF\r\n"));
-    }
 
-    // A new file gets the permissions the umask leaves; a rewritten one keeps those it had.
-    void permissions()
-    {
-        WorkFolder work;
+        // A new file gets the permissions the umask leaves; a rewritten one keeps those it had.
         const auto mode = [&work](const char* name) {
             struct stat info = {};
             return ::stat(QFile::encodeName(work.filePath(name)).constData(), &info) == 0 ? int(info.st_mode & 07777)
