@@ -11,18 +11,13 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QFileInfo>
 #include <QMap>
 #include <QSet>
 #include <QTemporaryDir>
 
 #include <filesystem>
-#include <string>
-#include <system_error>
 
-#include <dirent.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -48,21 +43,14 @@ QMap<QString, QByteArray> snapshot(const QString& root, const QString& target)
 }
 
 // The paths below `folder` as bytes, links not followed.
-void listTree(const QByteArray& folder, const QByteArray& prefix, QSet<QByteArray>* paths)
+QSet<QByteArray> listTree(const QByteArray& folder)
 {
-    DIR* dir = ::opendir(folder.constData());
-    if (!dir)
-        return;
-    while (const dirent* entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
-        if (name == "." || name == "..")
-            continue;
-        paths->insert(prefix + name);
-        struct stat info = {};
-        if (::lstat((folder + '/' + name).constData(), &info) == 0 && S_ISDIR(info.st_mode))
-            listTree(folder + '/' + name, prefix + name + '/', paths);
-    }
-    ::closedir(dir);
+    QSet<QByteArray> paths;
+    std::error_code error;
+    for (std::filesystem::recursive_directory_iterator it(folder.constData(), error), end; !error && it != end;
+         it.increment(error))
+        paths.insert(QByteArray::fromStdString(it->path().lexically_relative(folder.constData()).native()));
+    return paths;
 }
 
 // The slice reader sees the archive as a whole-archive zip_open does: the same entries, or the same error, at
@@ -87,8 +75,7 @@ void compareSliceReader(const QByteArray& zip)
             require(!whole && error == wholeError, "a slice does not open as the whole archive does");
             return;
         }
-        zip_stat_t ours;
-        zip_stat_t theirs;
+        zip_stat_t ours, theirs;
         const bool statted = zip_stat_index(slice, local, 0, &ours) == 0;
         require(!whole || statted == (zip_stat_index(whole.get(), index, 0, &theirs) == 0), "stat differs");
         require(!whole || !statted ||
@@ -162,21 +149,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         else if (change.kind != Unzip::PlannedChange::Kind::Temporary)
             planned.insert(change.path);
     }
-    QSet<QByteArray> existing;
-    listTree(folder, {}, &existing);
+    const QSet<QByteArray> existing = listTree(folder);
     const QMap<QString, QByteArray> before = snapshot(root.path(), target);
     const int first = extract(zip.data(), folder.data(), 0);
     require(snapshot(root.path(), target) == before, "something changed outside the target folder");
-    QSet<QByteArray> made;
-    listTree(folder, {}, &made);
-    require((made - existing).subtract(planned).isEmpty(), "the extraction made what its plan did not name");
+    require((listTree(folder) - existing).subtract(planned).isEmpty(),
+            "the extraction made what its plan did not name");
     // Again over the files of the first run: each is replaced, or asked about.
     const int second = extract(zip.data(), folder.data(), 1);
     require(first < 100 && second < 100, "unknown status");
     require(snapshot(root.path(), target) == before, "something changed outside the target folder");
     // By bytes: a member's name need not be UTF-8, which QDir would not find again.
     std::error_code error;
-    std::filesystem::remove_all(std::string(QFile::encodeName(target).constData()), error);
+    std::filesystem::remove_all(QFile::encodeName(target).constData(), error);
     require(!error, "cannot clear the target");
     return 0;
 }

@@ -10,13 +10,6 @@ class TestAboutFrm : public QObject
     Q_OBJECT
 
 private slots:
-    // No leading zeros in the version's parts.
-    void versionText()
-    {
-        QCOMPARE((QStringList{AboutFrm::versionText(1, 2, 10), AboutFrm::versionText(10, 0, 0)}),
-                 (QStringList{"Version 1.2.10", "Version 10.0.0"}));
-    }
-
     // Clicking OK is the main window's suite's, which opens the box from its button.
     void closesAndEnablesMainWindow_data()
     {

@@ -27,16 +27,13 @@ private slots:
         auto* list = frm.findChild<QListWidget*>("Lista");
         QVERIFY(list->count() >= 10);
 
-        const auto* snap = frm.findChild<QLabel*>("Snap");
-        const auto* notpic = frm.findChild<QLabel*>("Notpic");
-        int pictures = 0, missing = 0;
+        // Some games show a snapshot, some have none.
+        QList<int> pictures{0, 0};
         for (int row = 0; row < list->count(); ++row) {
             list->setCurrentRow(row);
-            QCOMPARE(snap->pixmap().isNull(), notpic->isVisible());
-            snap->pixmap().isNull() ? ++missing : ++pictures;
+            ++pictures[frm.findChild<QLabel*>("Snap")->pixmap().isNull()];
         }
-        QVERIFY2(pictures > 0 && missing > 0,
-                 qPrintable(QStringLiteral("%1 with, %2 without").arg(pictures).arg(missing)));
+        QVERIFY(!pictures.contains(0));
 
         // The guide that the message about a missing catalogue names lies beside the catalogue.
         const QByteArray guide = work.read("demo/Gantrel.txt");

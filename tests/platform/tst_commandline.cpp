@@ -12,9 +12,6 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QStringList>("arguments");
 
-        QTest::newRow("settings items") << "torvak.exe pacman -res 384 224 -frameskip AUTO"
-                                        << QStringList{"torvak.exe", "pacman",     "-res", "384",
-                                                       "224",        "-frameskip", "AUTO"};
         // An empty line of the settings file gives two blanks in a row: no empty argument.
         QTest::newRow("blanks in a row") << "torvak.exe pacman  -vsync OFF "
                                          << QStringList{"torvak.exe", "pacman", "-vsync", "OFF"};
