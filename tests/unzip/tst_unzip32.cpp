@@ -7,7 +7,6 @@
 #include <QMap>
 #include <QRegularExpression>
 #include <QTest>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <algorithm>
