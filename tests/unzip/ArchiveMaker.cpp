@@ -1,6 +1,7 @@
 #include "ArchiveMaker.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <QtDebug>
 
 #include <sys/stat.h>
@@ -47,6 +48,13 @@ bool writeArchive(const QString& path, const QList<ArchiveMember>& members)
         return false;
     }
     return ok;
+}
+
+QByteArray archiveBytes(const QList<ArchiveMember>& members)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("made.zip"));
+    return writeArchive(file.fileName(), members) && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QByteArray rejectedPassword(const QString& path)

@@ -21,6 +21,9 @@ struct ArchiveMember
 // Writes a real zip archive with libzip; returns false (with a warning) when that fails.
 bool writeArchive(const QString& path, const QList<ArchiveMember>& members);
 
+// The bytes of such an archive, or none when it cannot be written.
+QByteArray archiveBytes(const QList<ArchiveMember>& members);
+
 // Whether this libzip can write encrypted members.
 bool canEncrypt();
 

@@ -68,13 +68,6 @@ Entry entryThrough(Unzip::ArchiveReader* reader, zip_uint64_t index)
     return archive ? entryOf(archive, local, index - local) : failed;
 }
 
-QByteArray archiveBytes(const QList<ArchiveMember>& members)
-{
-    QTemporaryDir dir;
-    QFile file(dir.filePath("made.zip"));
-    return writeArchive(file.fileName(), members) && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // A self-extracting archive: `prefix`, then the archive with every offset moved past it.
 QByteArray withPrefix(const QByteArray& prefix, QByteArray bytes)
 {
