@@ -47,22 +47,16 @@ private slots:
         QVERIFY(m_frm->preferences().forceLinear && m_frm->preferences().forceBanked);
     }
 
-    void fileSetsControls_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QStringList>("disabled");
-        QTest::newRow("-novesa") << QByteArray("-novesa\r\n") << withoutVesa;
-        QTest::newRow("-frameskip 5") << QByteArray("-frameskip 5\r\n") << QStringList();
-    }
-
+    // Read from the file, the controls follow the same rules.
     void fileSetsControls()
     {
-        QFETCH(QByteArray, file);
-        QFETCH(QStringList, disabled);
-
-        open(file);
-        QCOMPARE(m_frm->preferences(), PreferencesFile::parse(file));
-        QCOMPARE(click({}), disabled);
+        for (const auto& [file, disabled] : {std::pair(QByteArray("-novesa\r\n"), withoutVesa),
+                                             std::pair(QByteArray("-frameskip 5\r\n"), QStringList())}) {
+            delete m_frm;
+            open(file);
+            QCOMPARE(m_frm->preferences(), PreferencesFile::parse(file));
+            QCOMPARE(click({}), disabled);
+        }
     }
 
     void closing_data()
