@@ -1,3 +1,4 @@
+#include "LocalText.h"
 #include "MainFrmTest.h"
 #include "MessageBoxSpy.h"
 #include "WorkFolder.h"
@@ -66,7 +67,7 @@ private slots:
         QVERIFY(QFile::remove(m_work->filePath("roms.txt")) && m_work->makeFolder("ROMS.TXT"));
         QVERIFY(QDir(m_work->filePath("TORVAK.EXE")).removeRecursively() && m_work->write("torvak.exe", ""));
         QCOMPARE(MainFrm::run(), 1);
-        const QByteArray folder = QFile::encodeName(m_work->path()) + "/caf\xe9";
+        const QByteArray folder = Platform::encodeLocal(m_work->path()) + "/caf\xe9";
         QVERIFY(::mkdir(folder.constData(), 0755) == 0 && ::chdir(folder.constData()) == 0);
         std::FILE* emulator = std::fopen("torvak.exe", "wb");
         QVERIFY(emulator && std::fclose(emulator) == 0);
@@ -77,7 +78,6 @@ private slots:
             texts.append(box.text);
         QCOMPARE(texts, QStringList({"File Torvak.exe Not Found! Unzip The Gantrel in the same directory of Torvak!!",
                                      noCatalogue, noCatalogue}));
-        QCOMPARE(spy.requests().first().caption, QStringLiteral("Gantrel Error"));
         const QWidgetList windows = QApplication::topLevelWidgets();
         QVERIFY(std::none_of(windows.begin(), windows.end(), [](QWidget* w) { return w->isVisible(); }));
     }
