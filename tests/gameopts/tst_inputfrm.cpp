@@ -87,19 +87,6 @@ private slots:
         QCOMPARE(m_work->read(saved ? "game.ini" : "Game.ini"), file);
     }
 
-    // Without a set there is no file to save: OK says so and leaves the dialog open. A save that fails on
-    // the disk is tst_badinput's, and the files staying as they were tst_gameconfig's.
-    void saveWithoutSet()
-    {
-        open(QString());
-        const QList<Platform::MessageRequest> boxes = close(QStringLiteral("OK"));
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].caption, QStringLiteral("Gantrel Error"));
-        QVERIFY2(boxes[0].text.startsWith("No game is selected"), qPrintable(boxes[0].text));
-        QVERIFY(m_frm && m_frm->isVisible() && !m_main.isEnabled());
-        QCOMPARE(m_work->dir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
-    }
-
 private:
     template <typename T> T* child(const char* name) const { return m_frm->findChild<T*>(QLatin1String(name)); }
     // Opens the dialog on the set.
