@@ -6,7 +6,8 @@
 set -eu
 cd "$(dirname "$0")/.."
 build=build-tsan
-cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGANTREL_TSAN=ON
+cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGANTREL_TSAN=ON \
+    -DGANTREL_WERROR=ON
 cmake --build "$build" --parallel "$(nproc)" --target tst_archivereader tst_unzip32 tst_unzipmodule tst_launch
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(pwd)/scripts/tsan.supp"
-ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)" -R '^(tst_archivereader|tst_unzip32|tst_unzipmodule|tst_launch)$'
+(cd "$build" && ctest --output-on-failure --parallel "$(nproc)" -R '^(tst_archivereader|tst_unzip32|tst_unzipmodule|tst_launch)$')
