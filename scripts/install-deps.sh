@@ -4,7 +4,7 @@ set -eu
 
 packages="cmake g++ make pkg-config qt6-base-dev libzip-dev fonts-liberation2 fonts-comic-neue
 xvfb xdotool x11-utils imagemagick desktop-file-utils appstream groff-base dpkg-dev file
-clang libclang-rt-14-dev"
+clang libclang-rt-14-dev clang-format openbox"
 
 missing=""
 for package in $packages; do

@@ -3,7 +3,10 @@
 #
 # The sourcing script sets program and demo (the built executable and demo folder) and then calls
 # start_session. The caller's QT_SCALE_FACTOR, a whole number, scales every click position with the
-# windows.
+# windows. GANTREL_X11_WM names a window manager to run on the display first (openbox), so that focus,
+# stacking and dialogs behave as on a user's desktop; without it the windows are unmanaged.
+#
+# A missing tool ends the test with status 77, which CTest reports as skipped.
 
 fail() {
     echo "FAIL: $*" >&2
@@ -21,12 +24,13 @@ fail() {
 work=""
 run=""
 xvfb_pid=""
+wm_pid=""
 app_pid=""
 scale=${QT_SCALE_FACTOR:-1}
 
 cleanup() {
     set +e
-    for pid in $app_pid $xvfb_pid; do
+    for pid in $app_pid $wm_pid $xvfb_pid; do
         kill "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
     done
@@ -47,14 +51,17 @@ until_ok() {
 }
 
 has_display() { [ -s "$work/display" ]; }
+# A window manager announces itself on the root window (EWMH) once it manages the screen.
+wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 
 # Runs the program in its folder; a test that starts it otherwise defines its own after sourcing this file.
 start_program() { cd "$run" && exec "$program"; }
 
 # Starts the X server and the program; the program's folder is $run, its output $work/gantrel.out.
 start_session() {
-    for tool in Xvfb xdotool xwininfo import convert; do
-        command -v "$tool" >/dev/null 2>&1 || fail "$tool is missing: run scripts/install-deps.sh"
+    window_manager=${GANTREL_X11_WM:-}
+    for tool in Xvfb xdotool xwininfo xprop import convert $window_manager; do
+        command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is missing: run scripts/install-deps.sh"; exit 77; }
     done
     [ -x "$program" ] || fail "no program at $program"
     [ -f "$demo/torvak.exe" ] || fail "no demo folder at $demo"
@@ -71,6 +78,12 @@ start_session() {
     until_ok 20 "the X server" has_display
     DISPLAY=:$(cat "$work/display")
     export DISPLAY
+    if [ -n "$window_manager" ]; then
+        # Its log and session files go to the scratch folder, not the user's home.
+        XDG_CACHE_HOME="$work/cache" XDG_CONFIG_HOME="$work/config" "$window_manager" >"$work/wm.log" 2>&1 &
+        wm_pid=$!
+        until_ok 20 "the window manager $window_manager" wm_running
+    fi
     export QT_QPA_PLATFORM=xcb
     export XDG_RUNTIME_DIR="$work/runtime"
     mkdir -m 700 "$XDG_RUNTIME_DIR"
