@@ -26,7 +26,6 @@ private slots:
         QTest::newRow("escaped quote") << "a\\\"b" << QStringList{"a\"b"};
         QTest::newRow("even backslashes before quote") << "\"a\\\\\" b" << QStringList{"a\\", "b"};
         QTest::newRow("odd backslashes before quote") << "\"a\\\\\\\" b\"" << QStringList{"a\\\" b"};
-        QTest::newRow("nothing") << "" << QStringList{};
         QTest::newRow("only blanks") << "   " << QStringList{};
     }
 

@@ -116,11 +116,10 @@ private slots:
         QTest::newRow("keywords compare with case")
             << QByteArray("-setinput 1 KEY1\r\n-setinput 1 sidewinder\r\n-setinput\r\n-setinput 2 \r\n")
             << Preferences{};
-        QTest::newRow("player 1 is current at first")
-            << QByteArray("-setinput 3 joy1\r\n") << with([&](Preferences& p) { p.players[0] = joystick1; });
-        QTest::newRow("unknown keyword still names the player")
-            << QByteArray("-setinput 2 mouse\r\n-setinput 0 joy1\r\n")
-            << with([&](Preferences& p) { p.players[1] = joystick1; });
+        QTest::newRow("player 1 current at first, then the player an unknown keyword names")
+            << QByteArray("-setinput 3 joy1\r\n-setinput 2 mouse\r\n-setinput 0 joy1\r\n") << with([&](Preferences& p) {
+                   p.players = {joystick1, joystick1};
+               });
         QTest::newRow("free text with commas: switches set controls, the rest stays")
             << QByteArray("other\r\n-sound 1, -novesa,-joy 2, -vsync ON\r\n") << with([](Preferences& p) {
                    p.other = QStringLiteral("-sound 1, -joy 2");
