@@ -67,7 +67,7 @@ private slots:
         QVERIFY(work.makeFolder("Gantrel.ini") && work.write("GANTREL.INI", "old\r\n"));
         QVERIFY(!saveLines(work.dir(), "Gantrel.ini", {"new"}).error.isEmpty());
         QCOMPARE(work.read("GANTREL.INI"), QByteArray("old\r\n"));
-        QCOMPARE(work.dir().entryList(QDir::Files), QStringList{"GANTREL.INI"});
+        QCOMPARE(work.dir().entryList(QDir::Files | QDir::Hidden), QStringList{"GANTREL.INI"});
         // A folder that does not exist at all fails the same way.
         QVERIFY(!saveLines(QDir(work.filePath("nowhere")), "x.ini", {}).ok);
     }

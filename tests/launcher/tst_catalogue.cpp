@@ -49,6 +49,7 @@ private slots:
         QVERIFY(m_work->write("folder/a.rom", "x") && m_work->write("Roms/zipped.zip", "PK"));
         QVERIFY(m_work->write("Roms/both.zip", "PK") && m_work->makeFolder("both") && m_work->write("plainfile"));
         QVERIFY(m_work->write("Roms/inner.zip") && m_work->write("Roms/.zip") && m_work->write("Roms/zapper.ZIP"));
+        QVERIFY(m_work->write("Roms/..zip") && m_work->write("Roms/...zip"));
         for (const QString folder : {"emptydir", "odd", "Roms/absent.zip", "..\\outside", "...", "PacX", "Arger"})
             QVERIFY(m_work->makeFolder(folder));
         QVERIFY(m_work->makeFolder(QStringLiteral("CAF\u00c9")));
