@@ -20,11 +20,9 @@ private slots:
         QTest::newRow("four bytes") << QByteArray("\xF0\x9F\x8E\xAE") << QString::fromUtf8("\xF0\x9F\x8E\xAE");
         // Bytes that are not UTF-8 stand as U+DC80 to U+DCFF.
         QTest::newRow("latin-1 byte") << QByteArray("caf\xE9") << QStringView(u"caf\xDCE9").toString();
-        QTest::newRow("cut sequence") << QByteArray("a\xC3") << QStringView(u"a\xDCC3").toString();
-        QTest::newRow("overlong") << QByteArray("\xC0\xAF") << QStringView(u"\xDCC0\xDCAF").toString();
-        QTest::newRow("surrogate bytes") << QByteArray("\xED\xB3\xA9") << QStringView(u"\xDCED\xDCB3\xDCA9").toString();
-        QTest::newRow("past U+10FFFF") << QByteArray("\xF4\x90\x80\x80")
-                                       << QStringView(u"\xDCF4\xDC90\xDC80\xDC80").toString();
+        QTest::newRow("overlong, surrogate, past U+10FFFF, cut")
+            << QByteArray("\xC0\xAF\xED\xB3\xA9\xF4\x90\x80\x80\xC3")
+            << QStringView(u"\xDCC0\xDCAF\xDCED\xDCB3\xDCA9\xDCF4\xDC90\xDC80\xDC80\xDCC3").toString();
         QTest::newRow("nul") << QByteArray("a\0b", 3) << QString::fromUtf8("a\0b", 3);
     }
 

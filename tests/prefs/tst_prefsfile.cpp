@@ -120,15 +120,10 @@ private slots:
             << QByteArray("-setinput 3 joy1\r\n-setinput 2 mouse\r\n-setinput 0 joy1\r\n") << with([&](Preferences& p) {
                    p.players = {joystick1, joystick1};
                });
-        QTest::newRow("free text with commas: switches set controls, the rest stays")
-            << QByteArray("other\r\n-sound 1, -novesa,-joy 2, -vsync ON\r\n") << with([](Preferences& p) {
-                   p.other = QStringLiteral("-sound 1, -joy 2");
+        QTest::newRow("free text with commas: switches set controls, the rest stays; OTHER is no marker")
+            << QByteArray("OTHER\r\nother\r\n-sound 1, -novesa,-joy 2, -vsync ON\r\n") << with([](Preferences& p) {
+                   p.other = QStringLiteral("-sound 1, OTHER, -joy 2");
                    p.noVesa = p.vsync = true;
-               });
-        QTest::newRow("marker in upper case is no marker")
-            << QByteArray("OTHER\r\n-novesa\r\n") << with([](Preferences& p) {
-                   p.noVesa = true;
-                   p.other = QStringLiteral("OTHER");
                });
         QTest::newRow("marker before an empty line")
             << QByteArray("other\r\n\r\n-altkey\r\n") << with([](Preferences& p) { p.altKey = true; });
