@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QProcess>
-#include <QSet>
 #include <QTest>
 
 // The demo folder that the run command starts the program in.
@@ -27,12 +26,13 @@ private slots:
 
         // Some games show a snapshot, some have none.
         auto* list = frm.findChild<QListWidget*>("Lista");
-        QSet<bool> withoutPicture;
+        int shown = 0;
         for (int row = 0; row < list->count(); ++row) {
             list->setCurrentRow(row);
-            withoutPicture.insert(frm.findChild<QLabel*>("Snap")->pixmap().isNull());
+            shown += frm.findChild<QLabel*>("Snap")->pixmap().isNull() ? 0 : 1;
         }
-        QCOMPARE(withoutPicture, (QSet<bool>{false, true}));
+        QVERIFY2(shown > 0 && shown < list->count(),
+                 qPrintable(QStringLiteral("%1 of %2").arg(shown).arg(list->count())));
 
         // The guide that the message about a missing catalogue names lies beside the catalogue.
         const QByteArray guide = work.read("demo/Gantrel.txt");
