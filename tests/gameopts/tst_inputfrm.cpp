@@ -79,7 +79,6 @@ private slots:
         QVERIFY(m_work->write("Game.ini", file));
         open();
         pick(3);
-        QCOMPARE(child<QScrollBar>("SH")->value(), 2);
         QVERIFY(close(how).isEmpty());
         QVERIFY(m_main.isEnabled());
         QTRY_VERIFY(m_frm.isNull());
