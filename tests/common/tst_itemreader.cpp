@@ -23,25 +23,19 @@ private slots:
         QTest::addColumn<QStringList>("expected");
 
         QTest::newRow("empty file") << QByteArray() << QStringList();
-        QTest::newRow("two records on one line")
-            << QByteArray("a,Alpha,b,Beta\r\n") << QStringList{"a", "Alpha", "b", "Beta"};
-        QTest::newRow("record over two lines") << QByteArray("a\r\nAlpha\r\n") << QStringList{"a", "Alpha"};
         QTest::newRow("quoted with comma") << QByteArray("a,\"Alpha, the return\"\r\nb,Beta\r\n")
                                            << QStringList{"a", "Alpha, the return", "b", "Beta"};
-        QTest::newRow("text after closing quote skipped") << QByteArray("\"a\" junk,b\r\n") << QStringList{"a", "b"};
-        QTest::newRow("quoted runs over line ends") << QByteArray("\"a\r\nb\",c") << QStringList{"a\r\nb", "c"};
-        QTest::newRow("unterminated quote runs to the end")
-            << QByteArray("x,\"open, still") << QStringList{"x", "open, still"};
-        QTest::newRow("quote inside an item is kept") << QByteArray("ab\"c,d") << QStringList{"ab\"c", "d"};
+        QTest::newRow("text after closing quote skipped, quote inside an item kept")
+            << QByteArray("\"a\" junk,ab\"c,d\r\n") << QStringList{"a", "ab\"c", "d"};
+        QTest::newRow("quoted runs over line ends, unterminated to the end")
+            << QByteArray("\"a\r\nb\",\"open, still") << QStringList{"a\r\nb", "open, still"};
         QTest::newRow("comma before line end, then an empty line")
             << QByteArray("a,\r\n\r\nb\r\n") << QStringList{"a", "", "", "b"};
         QTest::newRow("blanks around items") << QByteArray("  a b  ,\t c\t\r\n") << QStringList{"a b", "c"};
         QTest::newRow("lone LF and CR lines, LF CR is two line ends")
             << QByteArray("a\nb\n\nc\rd\r\re\n\rf") << QStringList{"a", "b", "", "c", "d", "", "e", "", "f"};
-        QTest::newRow("byte-order mark skipped")
-            << QByteArray("\xEF\xBB\xBFgame,Game\r\n") << QStringList{"game", "Game"};
-        QTest::newRow("mark only at the start")
-            << QByteArray("a,\xEF\xBB\xBF") << QStringList{"a", QStringLiteral("\uFEFF")};
+        QTest::newRow("byte-order mark skipped at the start only")
+            << QByteArray("\xEF\xBB\xBFgame,\xEF\xBB\xBF") << QStringList{"game", QStringLiteral("\uFEFF")};
         QTest::newRow("local 8-bit text")
             << QByteArray("caf\xC3\xA9,ok") << QStringList{QStringLiteral("caf\u00e9"), "ok"};
         QTest::newRow("10 MB line") << QByteArray(10 << 20, 'x') + ",y" << QStringList{QString(10 << 20, u'x'), "y"};
@@ -59,12 +53,15 @@ private slots:
     {
         ItemReader reader("name\r\n");
         QString item;
-        QVERIFY(reader.readItem(&item) && item == QLatin1String("name") && reader.atEnd());
+        QVERIFY(reader.readItem(&item));
+        QVERIFY(reader.atEnd());
         item = QStringLiteral("stale");
-        QVERIFY(!reader.readItem(&item) && item.isEmpty());
+        QVERIFY(!reader.readItem(&item));
+        QCOMPARE(item, QString());
         // A file that cannot be opened is a failure with a reason.
         QByteArray data;
-        QVERIFY(!ItemReader::readFile(QStringLiteral("/nonexistent/roms.txt"), &data, &item) && !item.isEmpty());
+        QVERIFY(!ItemReader::readFile(QStringLiteral("/nonexistent/roms.txt"), &data, &item));
+        QVERIFY(!item.isEmpty());
     }
 };
 

@@ -13,7 +13,7 @@ class TestDemoFolder : public QObject
     Q_OBJECT
 
 private slots:
-    void listsSortedGamesWithSnapshots()
+    void listsGamesWithSnapshots()
     {
         WorkFolder work;
         const QString copy = work.filePath("demo");
@@ -21,23 +21,23 @@ private slots:
 
         MessageBoxSpy spy;
         MainFrm frm{QDir(copy)};
-        QVERIFY(frm.Form_Load() && spy.requests().isEmpty());
-        frm.show();
-
-        auto* list = frm.findChild<QListWidget*>("Lista");
-        QVERIFY(list->count() >= 10);
+        QVERIFY(frm.Form_Load());
+        QCOMPARE(spy.requests().size(), 0);
 
         // Some games show a snapshot, some have none.
-        QList<int> pictures{0, 0};
+        auto* list = frm.findChild<QListWidget*>("Lista");
+        int shown = 0;
         for (int row = 0; row < list->count(); ++row) {
             list->setCurrentRow(row);
-            ++pictures[frm.findChild<QLabel*>("Snap")->pixmap().isNull()];
+            shown += frm.findChild<QLabel*>("Snap")->pixmap().isNull() ? 0 : 1;
         }
-        QVERIFY(!pictures.contains(0));
+        QVERIFY2(shown > 0 && shown < list->count(),
+                 qPrintable(QStringLiteral("%1 of %2").arg(shown).arg(list->count())));
 
         // The guide that the message about a missing catalogue names lies beside the catalogue.
         const QByteArray guide = work.read("demo/Gantrel.txt");
-        QVERIFY(guide.contains("roms.txt") && guide.contains("gantrel.ini"));
+        for (const char* file : {"roms.txt", "gantrel.ini"})
+            QVERIFY2(guide.contains(file), file);
         QCOMPARE(guide.count("\r\n"), guide.count('\n'));
     }
 };

@@ -18,15 +18,13 @@ private slots:
         QTest::newRow("tab") << "a\tb" << QStringList{"a", "b"};
         QTest::newRow("quotes group") << "torvak.exe x -cfg \"my file.cfg\""
                                       << QStringList{"torvak.exe", "x", "-cfg", "my file.cfg"};
-        QTest::newRow("quotes inside a word") << "a\"b c\"d" << QStringList{"ab cd"};
-        QTest::newRow("empty quotes") << "a \"\" b" << QStringList{"a", "", "b"};
-        QTest::newRow("doubled quote inside") << "\"a\"\"b\"" << QStringList{"a\"b"};
+        QTest::newRow("quotes inside a word, empty, doubled")
+            << "a\"b c\"d \"\" \"a\"\"b\"" << QStringList{"ab cd", "", "a\"b"};
         QTest::newRow("unclosed quote") << "a \"b c" << QStringList{"a", "b c"};
         QTest::newRow("backslashes literal") << "C:\\games\\x\\ y" << QStringList{"C:\\games\\x\\", "y"};
         QTest::newRow("escaped quote") << "a\\\"b" << QStringList{"a\"b"};
-        QTest::newRow("even backslashes before quote") << "\"a\\\\\" b" << QStringList{"a\\", "b"};
-        QTest::newRow("odd backslashes before quote") << "\"a\\\\\\\" b\"" << QStringList{"a\\\" b"};
-        QTest::newRow("nothing") << "" << QStringList{};
+        QTest::newRow("even, then odd backslashes before quote")
+            << "\"a\\\\\" b \"a\\\\\\\" b\"" << QStringList{"a\\", "b", "a\\\" b"};
         QTest::newRow("only blanks") << "   " << QStringList{};
     }
 
