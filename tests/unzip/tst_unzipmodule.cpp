@@ -49,7 +49,6 @@ private slots:
         QCOMPARE(QList<int>({UnzipReplaceCallback(name), UnzipReplaceCallback(name), UnzipReplaceCallback(name),
                              UnzipReplaceCallback(QByteArray(300, 'n').data())}),
                  (QList<int>{IDM_REPLACE_YES, IDM_REPLACE_NO, IDM_REPLACE_NONE, IDM_REPLACE_YES}));
-        QCOMPARE(spy.requests().size(), 4);
         QCOMPARE(spy.requests().first().text, "Overwrite game/a.rom?");
         QCOMPARE(spy.requests().last().text, "Overwrite " + QString(256, 'n') + '?');
         QVERIFY(spy.requests().last().buttons == Platform::MessageButtons::YesNoCancel);
