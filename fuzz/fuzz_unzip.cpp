@@ -112,20 +112,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Nested, so that a member climbing out of the target stays inside what is watched.
     static QTemporaryDir root;
     static QTemporaryDir aside;
-    static const QString work = [] {
-        QDir(root.path()).mkpath("a/b/work");
-        QDir(root.path()).mkpath("a/outside");
-        QFile keep(root.filePath("a/b/work/keep.txt"));
-        require(keep.open(QIODevice::WriteOnly) && keep.write("kept") == 4, "cannot lay out the folder");
-        return root.filePath("a/b/work");
-    }();
-    QFile archive(work + "/in.zip");
-    require(archive.open(QIODevice::WriteOnly) && archive.write(bytesOf(data, size)) == qint64(size), "cannot write");
-    archive.close();
+    const QString work = root.filePath("a/b/work");
+    static const bool laidOut = QDir().mkpath(work) && QDir().mkpath(root.filePath("a/outside")) &&
+                                std::ofstream(QFile::encodeName(work + "/keep.txt").toStdString()) << "kept";
+    require(laidOut, "cannot lay out the folder");
+    QByteArray zip = QFile::encodeName(work + "/in.zip");
+    QByteArray folder = QFile::encodeName(work + "/target");
+    require(bool(std::ofstream(zip.toStdString(), std::ios::binary)
+                     .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size))),
+            "cannot write");
 
     // The target holds a link to a folder outside it, as a user's set folder may.
-    QByteArray zip = QFile::encodeName(archive.fileName());
-    QByteArray folder = QFile::encodeName(work + "/target");
     require(QDir(work).mkpath("target") && QFile::link(root.filePath("a/outside"), work + "/target/sub"),
             "cannot link");
     compareSliceReader(zip);

@@ -38,7 +38,8 @@ private slots:
 
     void cleanup() { QVERIFY(QDir::setCurrent(QDir::tempPath())); }
 
-    void replaceQuery()
+    // The callbacks as the library calls them.
+    void callbacks()
     {
         MessageBoxSpy spy;
         using Answer = Platform::MessageAnswer;
@@ -52,10 +53,7 @@ private slots:
         QCOMPARE(spy.requests().first().text, "Overwrite game/a.rom?");
         QCOMPARE(spy.requests().last().text, "Overwrite " + QString(256, 'n') + '?');
         QVERIFY(spy.requests().last().buttons == Platform::MessageButtons::YesNoCancel);
-    }
 
-    void printAndPasswordCallbacks()
-    {
         // A message ends at the first NUL, looked for up to the index equal to the length, or after 32,801 characters.
         QByteArray text = QByteArray("abc\0def", 7) + QByteArray(40000, 'x');
         UnzipMessages = QStringLiteral("before|");
@@ -67,10 +65,7 @@ private slots:
         char password[8] = "keep";
         QVERIFY(UnzipPasswordCallback(password, sizeof password, "Enter password for: ", "a.rom") == 1 &&
                 QByteArray(password) == "keep");
-    }
 
-    void listingLines()
-    {
         const auto blanks = [](int count) { return QString(count, QLatin1Char(' ')); };
         const QByteArray sixty = QByteArray("0123456789").repeated(6);
         UnzipListCallback(1234, 1000, 19, 3, 5, 98, 9, 7, ' ', sixty.constData(), "Defl:N", 0, 0);
@@ -130,41 +125,43 @@ private slots:
     }
 
     // Cancel, or the program told to quit, stops after the member being written with the status of a user's
-    // interruption, asks nothing more and shows no box.
+    // interruption, asks nothing more and shows no box; the window stays until the extraction has stopped.
     void cancel()
     {
         QFETCH(int, way);
         QVERIFY(writeArchive("c.zip", emptyMembers(10)));
         QVERIFY(m_work->write("dest/m1", "old") && m_work->write("dest/m9", "old"));
         setUnzipProgressDelay(0);
-        MessageBoxSpy spy;
         // The replace query of m1, asked on the window's thread with the progress window showing, holds the
-        // extraction while the user cancels.
-        QStringList shownAtQuestions;
+        // extraction while the user cancels. Every box is kept, with what the progress window showed then.
+        QStringList boxes;
         QThread* askedOn = nullptr;
+        bool closedEarly = false;
         Platform::setMessageBoxHook([&](const Platform::MessageRequest& request) {
+            boxes.append(request.text);
             if (request.buttons != Platform::MessageButtons::YesNoCancel)
                 return Platform::MessageAnswer::Ok;
             askedOn = QThread::currentThread();
             UnzipProgress* window = nullptr;
             [&] { QTRY_VERIFY((window = findProgressWindow())); }();
-            shownAtQuestions.append(window ? window->Status->text() : QString());
             if (!window)
                 return Platform::MessageAnswer::Cancel;
+            boxes.append(window->Status->text());
             if (way == 0)
                 QTest::mouseClick(window->Cancel, Qt::LeftButton);
             else if (way == 1)
                 QTest::keyClick(window, Qt::Key_Escape);
             else if (way == 2)
-                window->close();
+                closedEarly = window->close();
             else
                 QCoreApplication::exit(0);
             return Platform::MessageAnswer::Yes;
         });
         UnzipArchive("c.zip", "dest", 1, 0, 0, 1, 0, 0);
         Platform::setMessageBoxHook({});
-        QCOMPARE(shownAtQuestions, QStringList{UnzipProgress::extractingText() + " c.zip\n1 of 10 files"});
+        QCOMPARE(boxes, (QStringList{"Overwrite dest/m1?", UnzipProgress::extractingText() + " c.zip\n1 of 10 files"}));
         QCOMPARE(askedOn, QApplication::instance()->thread());
+        QVERIFY(!closedEarly);
         QCOMPARE(QList<QByteArray>({m_work->read("dest/m1"), m_work->read("dest/m9")}), QList<QByteArray>({"", "old"}));
         QCOMPARE(findProgressWindow(), nullptr);
         // Where the library stops is tst_unzip32's.
