@@ -86,13 +86,11 @@ Snapshot snapshot(const std::string& root, const std::string& target)
     return shot;
 }
 
-// The launcher's options: replace without asking, keep the archive's folders.
-int extract(char* zip, char* target, int prompt)
+// The launcher's options, or the replace query asked instead.
+int extract(DCL options, char* zip, char* target, int prompt)
 {
-    DCL options = {};
     options.PromptToOverwrite = prompt;
     options.noflag = !prompt;
-    options.ndflag = 1;
     options.lpszZipFN = zip;
     options.lpszExtractDir = target;
     USERFUNCTIONS callbacks = {};
@@ -143,14 +141,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     const std::string top = QFile::encodeName(root.path()).toStdString();
     const Snapshot before = snapshot(top, folder.toStdString());
-    const int first = extract(zip.data(), folder.data(), 0);
+    const int first = extract(launcher, zip.data(), folder.data(), 0);
     const Snapshot after = snapshot(top, folder.toStdString());
     require(after.outside == before.outside, "something changed outside the target folder");
     for (const std::string& path : after.inside)
         require(before.inside.count(path) || planned.contains(QByteArray::fromStdString(path)),
                 "the extraction made what its plan did not name");
     // Again over the files of the first run: each is replaced, or asked about.
-    const int second = extract(zip.data(), folder.data(), 1);
+    const int second = extract(launcher, zip.data(), folder.data(), 1);
     require(first < 100 && second < 100, "unknown status");
     require(snapshot(top, folder.toStdString()).outside == before.outside,
             "something changed outside the target folder");
