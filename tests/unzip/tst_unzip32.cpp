@@ -186,7 +186,6 @@ private slots:
                  (Result{0, {"empty/", "game.p1", "game.p2", "sub/", "sub/game.p3", "zero.bin"}}));
         QCOMPARE(m_work->read("game/game.p1"), romBytes(100000, 1));
         QCOMPARE(QFileInfo("game/game.p1").lastModified(), gameTime);
-        QVERIFY(heard.printed.contains("inflating: game.p1\n"));
 
         QVERIFY(QDir("game").removeRecursively());
         QCOMPARE(unzip(m_work->path() + "/ROMS/game.zip", {{&DCL::ndflag, 0}}),
