@@ -7,50 +7,28 @@
 #include "FuzzSupport.h"
 #include "Unzip32.h"
 
-#include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
-#include <QMap>
 #include <QSet>
 #include <QTemporaryDir>
 
 #include <filesystem>
-
-#include <sys/stat.h>
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+#include <tuple>
 
 namespace {
 
-// Every entry below `root` but the target folder's own: kind, and content for files.
-QMap<QString, QByteArray> snapshot(const QString& root, const QString& target)
+// What libzip tells of entry `index`, its index moved by `shift`.
+auto statOf(zip_t* archive, zip_uint64_t index, zip_uint64_t shift)
 {
-    QMap<QString, QByteArray> entries;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        struct stat info = {};
-        require(::lstat(QFile::encodeName(path).constData(), &info) == 0, "entry vanished while listed");
-        require(!S_ISLNK(info.st_mode) || path == target + "/sub", "a symbolic link was made");
-        if (path == target || path.startsWith(target + '/'))
-            continue;
-        QFile file(path);
-        entries.insert(path, S_ISDIR(info.st_mode) || !file.open(QIODevice::ReadOnly)
-                                 ? QByteArray("folder")
-                                 : QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1));
-    }
-    return entries;
-}
-
-// The paths below `folder` as bytes, links not followed.
-QSet<QByteArray> listTree(const QByteArray& folder)
-{
-    QSet<QByteArray> paths;
-    std::error_code error;
-    for (std::filesystem::recursive_directory_iterator it(folder.constData(), error), end; !error && it != end;
-         it.increment(error))
-        paths.insert(QByteArray::fromStdString(it->path().lexically_relative(folder.constData()).native()));
-    return paths;
+    zip_stat_t s;
+    zip_stat_init(&s);
+    const bool statted = zip_stat_index(archive, index, 0, &s) == 0;
+    return std::make_tuple(statted, QByteArray(s.name), s.size, s.comp_size, s.crc, s.mtime, s.comp_method,
+                           s.encryption_method, s.index + shift);
 }
 
 // The slice reader sees the archive as a whole-archive zip_open does: the same entries, or the same error, at
@@ -66,8 +44,7 @@ void compareSliceReader(const QByteArray& zip)
         require(!whole && error == wholeError, "the reader and zip_open disagree on opening the archive");
         return;
     }
-    const zip_int64_t count = whole ? zip_get_num_entries(whole.get(), 0) : -1;
-    require(!whole || (zip_uint64_t(count) == reader.entryCount()), "another entry count");
+    require(!whole || zip_uint64_t(zip_get_num_entries(whole.get(), 0)) == reader.entryCount(), "another entry count");
     for (zip_uint64_t index = 0; index < reader.entryCount(); ++index) {
         zip_uint64_t local = 0;
         zip_t* slice = reader.archiveFor(index, &local, &error);
@@ -75,14 +52,7 @@ void compareSliceReader(const QByteArray& zip)
             require(!whole && error == wholeError, "a slice does not open as the whole archive does");
             return;
         }
-        zip_stat_t ours, theirs;
-        const bool statted = zip_stat_index(slice, local, 0, &ours) == 0;
-        require(!whole || statted == (zip_stat_index(whole.get(), index, 0, &theirs) == 0), "stat differs");
-        require(!whole || !statted ||
-                    (qstrcmp(ours.name, theirs.name) == 0 && ours.size == theirs.size &&
-                     ours.comp_size == theirs.comp_size && ours.crc == theirs.crc && ours.mtime == theirs.mtime &&
-                     ours.comp_method == theirs.comp_method && ours.encryption_method == theirs.encryption_method &&
-                     ours.index + (index - local) == theirs.index),
+        require(!whole || statOf(slice, local, index - local) == statOf(whole.get(), index, 0),
                 "an entry reads differently through its slice");
     }
     require(whole != nullptr, "every slice opens where zip_open fails");
@@ -91,13 +61,36 @@ void compareSliceReader(const QByteArray& zip)
     require(reader.commentLength() == commentLength, "another comment length");
 }
 
-// The launcher's options: replace without asking, keep the archive's folders.
-int extract(char* zip, char* target, int prompt)
+// Every entry below `root`, links not followed: outside the target folder its content ("/" for a folder), inside
+// it only its path, as bytes (a member's name need not be UTF-8). Only the target's link "sub" may be a link.
+struct Snapshot
 {
-    DCL options = {};
+    std::map<std::string, std::string> outside;
+    std::set<std::string> inside;
+};
+Snapshot snapshot(const std::string& root, const std::string& target)
+{
+    Snapshot shot;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        const std::string& path = entry.path().native();
+        require(!entry.is_symlink() || path == target + "/sub", "a symbolic link was made");
+        if (path.rfind(target + '/', 0) == 0) {
+            shot.inside.insert(path.substr(target.size() + 1));
+        } else if (entry.is_directory()) {
+            shot.outside[path] = "/";
+        } else {
+            std::ifstream file(path, std::ios::binary);
+            shot.outside[path].assign(std::istreambuf_iterator<char>(file), {});
+        }
+    }
+    return shot;
+}
+
+// The launcher's options, or the replace query asked instead.
+int extract(DCL options, char* zip, char* target, int prompt)
+{
     options.PromptToOverwrite = prompt;
     options.noflag = !prompt;
-    options.ndflag = 1;
     options.lpszZipFN = zip;
     options.lpszExtractDir = target;
     USERFUNCTIONS callbacks = {};
@@ -116,23 +109,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // Nested, so that a member climbing out of the target stays inside what is watched.
     static QTemporaryDir root;
-    static const QString work = [] {
-        QDir(root.path()).mkpath("a/b/work");
-        QFile keep(root.filePath("a/b/work/keep.txt"));
-        require(keep.open(QIODevice::WriteOnly) && keep.write("kept") == 4, "cannot lay out the folder");
-        return root.filePath("a/b/work");
-    }();
-    QFile archive(work + "/in.zip");
-    require(archive.open(QIODevice::WriteOnly) && archive.write(bytesOf(data, size)) == qint64(size), "cannot write");
-    archive.close();
+    static QTemporaryDir aside;
+    const QString work = root.filePath("a/b/work");
+    static const bool laidOut = QDir().mkpath(work) && QDir().mkpath(root.filePath("a/outside")) &&
+                                std::ofstream(QFile::encodeName(work + "/keep.txt").toStdString()) << "kept";
+    require(laidOut, "cannot lay out the folder");
+    QByteArray zip = QFile::encodeName(work + "/in.zip");
+    QByteArray folder = QFile::encodeName(work + "/target");
+    require(bool(std::ofstream(zip.toStdString(), std::ios::binary)
+                     .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size))),
+            "cannot write");
 
     // The target holds a link to a folder outside it, as a user's set folder may.
-    const QString target = work + "/target";
-    static QTemporaryDir aside;
-    QDir(root.path()).mkpath("a/outside");
-    require(QDir(work).mkpath("target") && QFile::link(root.filePath("a/outside"), target + "/sub"), "cannot link");
-    QByteArray zip = QFile::encodeName(archive.fileName());
-    QByteArray folder = QFile::encodeName(target);
+    require(QDir(work).mkpath("target") && QFile::link(root.filePath("a/outside"), work + "/target/sub"),
+            "cannot link");
     compareSliceReader(zip);
 
     DCL launcher = {};
@@ -149,19 +139,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         else if (change.kind != Unzip::PlannedChange::Kind::Temporary)
             planned.insert(change.path);
     }
-    const QSet<QByteArray> existing = listTree(folder);
-    const QMap<QString, QByteArray> before = snapshot(root.path(), target);
-    const int first = extract(zip.data(), folder.data(), 0);
-    require(snapshot(root.path(), target) == before, "something changed outside the target folder");
-    require((listTree(folder) - existing).subtract(planned).isEmpty(),
-            "the extraction made what its plan did not name");
+    const std::string top = QFile::encodeName(root.path()).toStdString();
+    const Snapshot before = snapshot(top, folder.toStdString());
+    const int first = extract(launcher, zip.data(), folder.data(), 0);
+    const Snapshot after = snapshot(top, folder.toStdString());
+    require(after.outside == before.outside, "something changed outside the target folder");
+    for (const std::string& path : after.inside)
+        require(before.inside.count(path) || planned.contains(QByteArray::fromStdString(path)),
+                "the extraction made what its plan did not name");
     // Again over the files of the first run: each is replaced, or asked about.
-    const int second = extract(zip.data(), folder.data(), 1);
+    const int second = extract(launcher, zip.data(), folder.data(), 1);
     require(first < 100 && second < 100, "unknown status");
-    require(snapshot(root.path(), target) == before, "something changed outside the target folder");
-    // By bytes: a member's name need not be UTF-8, which QDir would not find again.
-    std::error_code error;
-    std::filesystem::remove_all(QFile::encodeName(target).constData(), error);
-    require(!error, "cannot clear the target");
+    require(snapshot(top, folder.toStdString()).outside == before.outside,
+            "something changed outside the target folder");
+    std::filesystem::remove_all(folder.constData());
     return 0;
 }

@@ -57,6 +57,14 @@ QByteArray archiveBytes(const QList<ArchiveMember>& members)
     return writeArchive(file.fileName(), members) && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+QList<ArchiveMember> emptyMembers(int count)
+{
+    QList<ArchiveMember> members;
+    for (int i = 0; i < count; ++i)
+        members.append({"m" + QString::number(i), {}, Stored});
+    return members;
+}
+
 QByteArray rejectedPassword(const QString& path)
 {
     zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, nullptr);

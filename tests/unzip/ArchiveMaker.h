@@ -24,6 +24,9 @@ bool writeArchive(const QString& path, const QList<ArchiveMember>& members);
 // The bytes of such an archive, or none when it cannot be written.
 QByteArray archiveBytes(const QList<ArchiveMember>& members);
 
+// Empty stored members m0, m1, ...: a large central directory, or a set of many files.
+QList<ArchiveMember> emptyMembers(int count);
+
 // Whether this libzip can write encrypted members.
 bool canEncrypt();
 

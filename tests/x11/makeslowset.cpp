@@ -17,9 +17,5 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: makeslowset <archive> <member count>\n");
         return 2;
     }
-    QList<ArchiveMember> members;
-    members.reserve(count);
-    for (int i = 0; i < count; ++i)
-        members.append(ArchiveMember{QStringLiteral("slow%1.rom").arg(i), QByteArray::number(i), Stored});
-    return writeArchive(args.at(1), members) ? 0 : 1;
+    return writeArchive(args.at(1), emptyMembers(count)) ? 0 : 1;
 }
