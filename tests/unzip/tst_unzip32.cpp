@@ -80,7 +80,7 @@ QMap<QString, QByteArray> tree(const QString& root)
     QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
-        const QFileInfo entry = it.nextFileInfo();
+        const QFileInfo entry(it.next());
         QFile file(entry.filePath());
         entries.insert(entry.filePath().mid(root.size() + 1),
                        entry.isSymLink() ? "->" + entry.symLinkTarget().toUtf8()
