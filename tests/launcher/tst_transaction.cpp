@@ -1,4 +1,5 @@
 #include "ArchiveMaker.h"
+#include "CommandLine.h"
 #include "LaunchRecord.h"
 #include "LaunchTransaction.h"
 #include "WorkFolder.h"
@@ -49,6 +50,22 @@ class TestTransaction : public QObject
     Q_OBJECT
 
 private slots:
+    // The emulator's command line: the set's own name, then each item of gantrel.ini (any spelling) in file
+    // order, split as the emulator's home platform splits it. The item "other" introduces the free text after it,
+    // which may be "other" itself; one at the end adds nothing. Empty lines add no argument.
+    void commandLine()
+    {
+        WorkFolder work;
+        const auto arguments = [&] {
+            return Platform::splitCommandLine(LaunchPlan::commandLine("pacman", LaunchPlan::optionString(work.dir())));
+        };
+        QCOMPARE(arguments(), (QStringList{"torvak.exe", "pacman"}));
+        QVERIFY(
+            work.write("Gantrel.INI", "-double\r\n\r\nother\r\nother\r\nOther\r\n-a,-b -cfg \"my file\"\r\nother\r\n"));
+        QCOMPARE(arguments(),
+                 (QStringList{"torvak.exe", "pacman", "-double", "other", "Other", "-a", "-b", "-cfg", "my file"}));
+    }
+
     // A record holds any byte of a name, and no prefix of one passes for a whole record.
     void recordRoundTrip()
     {
@@ -152,13 +169,13 @@ private slots:
         QFETCH(QString, romname);
         WorkFolder work;
         // The user's shared folder lies on another file system (/dev/shm, when there is one),
-        // reached through a symbolic link.
+        // reached through a symbolic link of another spelling.
         QTemporaryDir elsewhere(QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm/gantrel-XXXXXX") : QString());
         const QString shared = elsewhere.filePath(QStringLiteral("sf2t"));
         QVERIFY(work.write("torvak.exe") && work.makeFolder("roms") && QDir().mkpath(shared) &&
-                QFile::link(shared, work.filePath("sf2t")));
-        QVERIFY(work.write("sf2t/sf2t.p1", "user p1") && work.write("sf2t/SF2T.P3", "user p3, another spelling") &&
-                work.write("sf2t/hiscore.dat", "scores") && work.write("sf2t/sub/keep.txt", "keep") &&
+                QFile::link(shared, work.filePath("SF2T")));
+        QVERIFY(work.write("SF2T/sf2t.p1", "user p1") && work.write("SF2T/SF2T.P3", "user p3, another spelling") &&
+                work.write("SF2T/hiscore.dat", "scores") && work.write("SF2T/sub/keep.txt", "keep") &&
                 QFile::link(QStringLiteral("sf2t.p1"), shared + QStringLiteral("/sf2t.p2")));
         QVERIFY(writeArchive(work.filePath("roms/sf2ce.zip"),
                              {{"ce.rom", "ce"}, {"gfx/", {}}, {"gfx/ce.gfx", QByteArray(300000, 'g')}}));
