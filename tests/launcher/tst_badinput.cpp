@@ -3,11 +3,9 @@
 #include "MainFrmTest.h"
 #include "MessageBoxSpy.h"
 #include "PreferencesFile.h"
-#include "ProcessStart.h"
 #include "UnzipModule.h"
 
 #include <QPointer>
-#include <QPushButton>
 
 #include <cstdio>
 

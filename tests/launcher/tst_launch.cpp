@@ -1,5 +1,4 @@
 #include "ArchiveMaker.h"
-#include "LaunchTransaction.h"
 #include "LocalText.h"
 #include "MainFrmTest.h"
 #include "MessageBoxSpy.h"
@@ -12,7 +11,6 @@
 
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 

@@ -1,16 +1,11 @@
 #include "LocalText.h"
 #include "MainFrmTest.h"
 #include "MessageBoxSpy.h"
-#include "WorkFolder.h"
 
-#include <QApplication>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPointer>
-#include <QPushButton>
-#include <QTest>
 
 #include <cstdio>
 
@@ -24,7 +19,6 @@ const QByteArray onePixelGif = QByteArray::fromBase64("R0lGODlhAQABAIAAAP///wAAA
 
 const QByteArray catalogue = "zapper,Zapper\r\n"
                              "pacx,\"pac X, the return\"\r\n"
-                             "absent,Absent Game\r\n"
                              "corrupt,Corrupt Shot\r\n"
                              "nothing,No Shot\r\n"
                              "bubble,Bubble Rider\r\n"
@@ -57,9 +51,6 @@ private slots:
     // still searched under its own name (the emulator is found there).
     void startupFailures()
     {
-        const QString noCatalogue =
-            QStringLiteral("File Roms.txt Not Found! This file is needed by Gantrel. Re-extract from the zip file "
-                           "or Manually edit one (Read the Gantrel.txt to know how!)");
         MessageBoxSpy spy;
         QVERIFY(QFile::remove(m_work->filePath("torvak.exe")) && m_work->makeFolder("TORVAK.EXE"));
         QVERIFY(QDir::setCurrent(m_work->path()));
@@ -74,7 +65,8 @@ private slots:
         for (const Platform::MessageRequest& box : spy.requests())
             texts.append(box.text);
         QCOMPARE(texts, QStringList({"File Torvak.exe Not Found! Unzip The Gantrel in the same directory of Torvak!!",
-                                     noCatalogue}));
+                                     "File Roms.txt Not Found! This file is needed by Gantrel. Re-extract from the zip "
+                                     "file or Manually edit one (Read the Gantrel.txt to know how!)"}));
         const QWidgetList windows = QApplication::topLevelWidgets();
         QVERIFY(std::none_of(windows.begin(), windows.end(), [](QWidget* w) { return w->isVisible(); }));
     }
