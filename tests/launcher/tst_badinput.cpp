@@ -9,13 +9,6 @@
 
 #include <cstdio>
 
-namespace {
-
-// An old settings or game file that a failed save must leave whole.
-const QByteArray oldFile = "-res 640 480\r\n-novesa\r\n; dip switches\r\n-dip 12 34 56\r\n";
-
-} // namespace
-
 class TestBadInput : public MainFrmTest
 {
     Q_OBJECT
@@ -123,6 +116,7 @@ private slots:
         SmallDevice device(m_work->path());
         if (!device.mounted)
             QSKIP("Mounting a file system needs root.");
+        const QByteArray oldFile = "-res 640 480\r\n-novesa\r\n";
         QVERIFY(m_work->write("GANTREL.INI", oldFile));
         MessageBoxSpy spy;
         QVERIFY(openOn());

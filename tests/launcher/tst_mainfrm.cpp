@@ -83,23 +83,21 @@ private slots:
         QTRY_COMPARE(QApplication::focusWidget(), m_list);
         QVERIFY(m_list->currentRow() == -1 && m_list->selectedItems().isEmpty());
 
-        QVERIFY(!control<QPushButton>("Launch")->isEnabled() && !control<QPushButton>("InputOpt")->isEnabled());
-        QVERIFY(control<QLabel>("Banner")->isVisible() && !control<QLabel>("Notpic")->isVisible());
-
-        // The set name, the picture's size (0x0 for none), and whether "no picture" shows.
-        using Shown = std::tuple<QString, QSize, bool>;
+        // The set name, the picture's size (0x0 for none), whether "no picture" and the banner show, and whether
+        // both buttons for a game are enabled.
+        using Shown = std::tuple<QString, QSize, bool, bool, bool>;
         const auto shown = [this] {
             return Shown(control<QLineEdit>("gio")->text(), control<QLabel>("Snap")->pixmap().size(),
-                         control<QLabel>("Notpic")->isVisible());
+                         control<QLabel>("Notpic")->isVisible(), control<QLabel>("Banner")->isVisible(),
+                         control<QPushButton>("Launch")->isEnabled() && control<QPushButton>("InputOpt")->isEnabled());
         };
+        QCOMPARE(shown(), Shown("", QSize(0, 0), false, true, false));
         QVERIFY(select("Zapper"));
-        QCOMPARE(shown(), Shown("zapper", QSize(40, 30), false));
-        QVERIFY(control<QPushButton>("Launch")->isEnabled() && control<QPushButton>("InputOpt")->isEnabled());
-        QVERIFY(!control<QLabel>("Banner")->isVisible());
+        QCOMPARE(shown(), Shown("zapper", QSize(40, 30), false, false, true));
         QVERIFY(select("No Shot"));
-        QCOMPARE(shown(), Shown("nothing", QSize(0, 0), true));
+        QCOMPARE(shown(), Shown("nothing", QSize(0, 0), true, false, true));
         QTest::keyClick(m_list, Qt::Key_Up); // Corrupt Shot: the broken JPEG gives way to the GIF
-        QCOMPARE(shown(), Shown("corrupt", QSize(1, 1), false));
+        QCOMPARE(shown(), Shown("corrupt", QSize(1, 1), false, false, true));
 
         // Once a game is selected the list keeps it: a click below the last game, or a Ctrl click on
         // the selected one, leaves it selected and highlighted.
@@ -111,7 +109,7 @@ private slots:
             QTest::mouseClick(m_list->viewport(), Qt::LeftButton, modifiers, point);
             QCOMPARE(m_list->selectedItems(), QList<QListWidgetItem*>{m_list->currentItem()});
         }
-        QCOMPARE(shown(), Shown("corrupt", QSize(1, 1), false));
+        QCOMPARE(shown(), Shown("corrupt", QSize(1, 1), false, false, true));
     }
 
     void dialogsDisableMainWindow_data()
