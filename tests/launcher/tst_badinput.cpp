@@ -29,7 +29,6 @@ private slots:
         QTest::newRow("NUL bytes") << QByteArray("nul\0,N\0L\r\n-res\0 320 200\r\n\0\0", 25);
         QTest::newRow("invalid UTF-8") << QByteArray(
             "\xff\xfe,\xc3\x28\r\nother\r\n\x80\xbf\r\n-dip \xe2\x82 \xf0\r\n");
-        QTest::newRow("CR-only lines") << QByteArray("cr\rCR Game\r; dip switches\r-dip 11 22 33\r");
     }
 
     // The catalogue (after one good record), the settings file and the game's file all hold the bytes.
@@ -145,10 +144,8 @@ private slots:
         click(QStringLiteral("Launch"));
         QCOMPARE(m_started.size(), 1);
         QCOMPARE(m_started.first().arguments, QStringList{"game"});
-        for (const QString dialog : {"OptionFrm", "Inputfrm"}) {
-            click(dialog == QLatin1String("OptionFrm") ? QStringLiteral("Option") : QStringLiteral("InputOpt"));
-            QVERIFY(topLevel(dialog) && topLevel(dialog)->close());
-        }
+        QVERIFY(pressOk(QStringLiteral("Option"), QStringLiteral("OptionFrm")) &&
+                pressOk(QStringLiteral("InputOpt"), QStringLiteral("Inputfrm")));
         m_frm.reset();
         QVERIFY(makeHuge("roms.txt"));
         QCOMPARE(MainFrm::run(), 1);
@@ -167,7 +164,6 @@ private slots:
     {
         QTest::addColumn<QByteArray>("emulator");
         QTest::addColumn<QString>("message");
-        QTest::newRow("exits at once") << QByteArray("#!/bin/sh\nexit 3\n") << QString();
         QTest::newRow("not a program") << QByteArray("\177ELF") << QStringLiteral("Torvak could not be started: ");
         QTest::newRow("removed after start-up")
             << QByteArray() << QStringLiteral("The file torvak.exe is no longer in");
@@ -188,10 +184,10 @@ private slots:
         for (int launch = 1; launch <= 2; ++launch) {
             click(QStringLiteral("Launch"));
             QVERIFY(m_frm->isEnabled());
-            QCOMPARE(spy.requests().size(), message.isEmpty() ? 0 : launch);
+            QCOMPARE(spy.requests().size(), launch);
         }
-        QVERIFY(message.isEmpty() || (spy.requests().last().text.startsWith(message) &&
-                                      spy.requests().last().caption == QLatin1String("Gantrel Error")));
+        QVERIFY2(spy.requests().last().text.startsWith(message), qPrintable(spy.requests().last().text));
+        QCOMPARE(spy.requests().last().caption, QStringLiteral("Gantrel Error"));
     }
 
 private:
