@@ -9,7 +9,6 @@
 #include "LocalText.h"
 #include "ProcessStart.h"
 
-#include <QByteArray>
 #include <QDir>
 
 #include <cstdlib>

@@ -1,6 +1,5 @@
 #include "ArchiveMaker.h"
 #include "CommandLine.h"
-#include "LaunchRecord.h"
 #include "LaunchTransaction.h"
 #include "WorkFolder.h"
 
