@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include <cerrno>
 #include <cstdio>
 
 #include <sys/stat.h>
@@ -226,8 +225,9 @@ private slots:
         QCOMPARE(launched(), (QStringList{"pacman", "-cfg", "my file"}));
         QTest::keyClick(m_list, Qt::Key_Enter);
         QCOMPARE(launched(), (QStringList{"pacman", "-cfg", "my file"}));
-        // The emulator is no child of the program's, so none is left over as a zombie.
-        QVERIFY(::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD);
+        // The emulator is no child of the program's, so none is left over as a zombie. (Under the thread
+        // sanitizer, its symbolizer is a child that lives on.)
+        QVERIFY(::waitpid(-1, nullptr, WNOHANG) <= 0);
 
         // Enter on a button presses that button and launches nothing.
         auto* exitButton = m_frm->findChild<QPushButton*>(QStringLiteral("Exit"));
