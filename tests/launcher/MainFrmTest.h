@@ -11,6 +11,32 @@
 #include <QScopedPointer>
 #include <QTest>
 
+#include <sys/mount.h>
+#include <sys/statvfs.h>
+
+// A small file system mounted on a folder (the tests run as root), whose room can be cut down.
+struct SmallDevice
+{
+    explicit SmallDevice(const QString& folder) : path(QFile::encodeName(folder)) {}
+    ~SmallDevice() { ::umount2(path.constData(), MNT_DETACH); }
+
+    // From now on, about `room` more bytes fit.
+    bool leaveRoom(qint64 room) const
+    {
+        struct statvfs info = {};
+        ::statvfs(path.constData(), &info);
+        const qint64 used = qint64(info.f_blocks - info.f_bfree) * qint64(info.f_frsize);
+        return ::mount("tmpfs", path.constData(), "tmpfs", MS_REMOUNT, "size=" + QByteArray::number(used + room)) == 0;
+    }
+    bool makeReadOnly() const
+    {
+        return ::mount("tmpfs", path.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
+
+    const QByteArray path;
+    const bool mounted = ::mount("tmpfs", path.constData(), "tmpfs", 0, "size=16m") == 0;
+};
+
 // What the main window's test suites share: a fresh working folder for every test, the window loaded
 // and shown in it, and the clean-up after every test.
 class MainFrmTest : public QObject

@@ -9,24 +9,18 @@
 #include "LocalText.h"
 #include "ProcessStart.h"
 
-#include <QByteArray>
 #include <QDir>
 
 #include <cstdlib>
-
-#include <unistd.h>
 
 int main(int argc, char* argv[])
 {
     if (argc != 3)
         return 3;
-    char folder[4096];
-    if (!::getcwd(folder, sizeof folder))
-        return 3;
     const QString romname = Platform::decodeLocal(argv[2]);
     Platform::setProcessStartHook([](const Platform::ProcessRequest&) { return Platform::StartResult{true, {}}; });
 
-    LaunchTransaction launch{QByteArray(folder)};
+    LaunchTransaction launch{Platform::encodeLocal(QDir::currentPath())};
     if (launch.lock() != LaunchTransaction::Lock::Taken)
         return 3;
     Platform::killAfterFileChange(std::atoll(argv[1]));

@@ -11,7 +11,6 @@ class WorkFolder final
 public:
     WorkFolder() = default;
 
-    bool isValid() const { return m_dir.isValid(); }
     QString path() const { return m_dir.path(); }
     QDir dir() const { return QDir(m_dir.path()); }
     QString filePath(const QString& relative) const { return m_dir.filePath(relative); }

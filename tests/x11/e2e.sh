@@ -72,12 +72,6 @@ frogfrt"
 # The next action, selecting "Astro Hopper", removes the extracted files; the button launches it.
 click "$list_x" "$(row_y 0)"
 until_ok 10 "the extracted folder frogfrt/ to go" gone frogfrt
-# A click below the last of the 17 games keeps the selection, highlight included.
-pixel() { import -window "$main" -crop "1x1+$1+$2" txt:- 2>/dev/null | sed -n '2s/.*#\([0-9A-Fa-f]*\).*/\1/p'; }
-selected=$(pixel 300 "$(row_y 0)")
-[ "$selected" != "$(pixel 300 "$(row_y 1)")" ] || fail "the selected game is not highlighted"
-click "$list_x" "$(row_y 17)"
-[ "$(pixel 300 "$(row_y 0)")" = "$selected" ] || fail "a click below the last game took the highlight away"
 press_launch
 await_log "bnkbust
 crysclv
@@ -94,12 +88,6 @@ press 7020 5160 1395 435
 until_ok 10 "the preferences dialog to close" no_window "Set Default Preferences"
 await_file Gantrel.ini '-res 640 480\r\n-frameskip 1\r\n-vsync OFF\r\n-setinput 1 key1\r\n-setinput 2 key1\r\n'
 back_to_main
-press_launch
-await_log "bnkbust
-crysclv
-frogfrt
-astrohop
-astrohop -res 640 480 -frameskip 1 -vsync OFF -setinput 1 key1 -setinput 2 key1"
 
 # Options For This Game: one click on the lower arrow of Fire A's bar gives button 0, then OK.
 press_game_options
@@ -126,7 +114,7 @@ until_ok 10 "the About box to take the keyboard" has_focus
 xdotool key Escape
 until_ok 10 "Esc to close the About box" no_window "About Gantrel"
 
-# Exit ends the program with status 0, and nothing is left of the extraction.
+# Exit ends the program with status 0 and starts nothing.
 back_to_main
 press_exit
 app_running() { kill -0 "$app_pid" 2>/dev/null; }
@@ -136,11 +124,9 @@ status=0
 wait "$app_pid" || status=$?
 app_pid=""
 [ "$status" -eq 0 ] || fail "the program ended with status $status"
-gone frogfrt || fail "frogfrt/ is still there after Exit"
-await_log "bnkbust
+log_is "bnkbust
 crysclv
 frogfrt
-astrohop
-astrohop -res 640 480 -frameskip 1 -vsync OFF -setinput 1 key1 -setinput 2 key1"
+astrohop" || fail "torvak.log changed after the last launch"
 
 echo "PASS in $(($(date +%s) - started))s"
