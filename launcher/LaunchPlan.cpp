@@ -9,11 +9,6 @@ namespace {
 
 const QString sharedFolder = QStringLiteral("sf2t");
 
-bool sharesFolder(const QString& romname)
-{
-    return romname == QLatin1String("sf2ce") || romname == QLatin1String("sf2cej") || romname == QLatin1String("sf2tj");
-}
-
 } // namespace
 
 QString optionString(const QDir& workDir)
@@ -49,11 +44,6 @@ QList<Extraction> extractions(const QString& romname)
     if (romname == QLatin1String("sf2cej") || romname == QLatin1String("sf2tj"))
         return {{archive, sharedFolder}, {QStringLiteral(".\\roms\\sf2tj"), sharedFolder}};
     return {{archive, romname}};
-}
-
-QString extractionFolder(const QString& romname)
-{
-    return sharesFolder(romname) ? sharedFolder : romname;
 }
 
 QString commandLine(const QString& romname, const QString& options)

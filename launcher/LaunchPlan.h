@@ -25,9 +25,6 @@ QString optionString(const QDir& workDir);
 // the folder sf2t, where a second archive completes each: sf2t's for sf2ce, sf2tj's for sf2cej and sf2tj.
 QList<Extraction> extractions(const QString& romname);
 
-// The folder that the extractions of a set leave on disk.
-QString extractionFolder(const QString& romname);
-
 // The emulator's command line: "torvak.exe", the set's own name, then the option string.
 QString commandLine(const QString& romname, const QString& options);
 
