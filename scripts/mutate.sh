@@ -128,6 +128,16 @@ if ($command eq 'select') {
         die "mutate.sh: no fault $id in $file\n" unless $by_id{$id};
     }
     print "$_\t$by_id{$_}{path}\n" for @chosen;
+} elsif ($command eq 'tests') {
+    # Prints the tests of standard input that the description names ("tst_launch::commandLines"
+    # names tst_launch), in the description's order.
+    my ($id) = @rest;
+    my %known = map { chomp; ($_ => 1) } <STDIN>;
+    my %printed;
+    for my $word (split /[^A-Za-z0-9_:]+/, $by_id{$id}{text} // '') {
+        (my $name = $word) =~ s/::.*//;
+        print "$name\n" if $known{$name} && !$printed{$name}++;
+    }
 } elsif ($command eq 'apply') {
     # Replaces the one occurrence of the original text; exit 3 when there is not exactly one.
     my ($id, $root) = @rest;
@@ -216,6 +226,27 @@ if ! run_tests >"$logs/baseline.log" 2>&1; then
 fi
 echo "All tests pass on the unchanged copy ($(($(date +%s) - start)) s)"
 
+# The tests that MUTATE_CTEST_ARGS selects, one name a line.
+selected=$scratch/tests
+# shellcheck disable=SC2086
+ctest --test-dir "$build" -N $ctest_args | perl -ne 'print "$1\n" if /^\s*Test\s+#\d+: (\S+)/' >"$selected"
+
+# A fault's tests run first, the tests its description names before all others, so that a caught
+# fault costs the tests that catch it rather than the slowest of the suite.
+run_mutant_tests() {
+    named=$(perl "$tool" tests "$list" "$1" <"$selected" | paste -s -d '|' -)
+    if [ -n "$named" ]; then
+        others=$(printf "%s\n" "$named" | tr "|" "\n" | grep -v -x -F -f - "$selected" | paste -s -d "|" -)
+    else
+        others=$(paste -s -d "|" "$selected")
+    fi
+    if [ -n "$named" ]; then
+        echo "Tests named by the fault first: $named"
+        run_tests --stop-on-failure -R "^($named)\$" || return 1
+    fi
+    [ -z "$others" ] || run_tests --stop-on-failure -R "^($others)\$"
+}
+
 results=$scratch/results
 : >"$results"
 total=$(wc -l <"$selection")
@@ -236,7 +267,7 @@ while IFS="$tab" read -r id path; do
             result="not applied"
         elif ! run cmake --build "$build" -j"$jobs" >>"$log" 2>&1; then
             result="no build"
-        elif run_tests --stop-on-failure >>"$log" 2>&1; then
+        elif run_mutant_tests "$id" >>"$log" 2>&1; then
             result="survived"
         else
             result="caught"
