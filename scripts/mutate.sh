@@ -45,7 +45,7 @@ scratch=$(mktemp -d "${TMPDIR:-/tmp}/gantrel-mutate.XXXXXX")
 child=""
 cleanup() {
     if [ -n "$child" ]; then
-        kill -TERM -- "-$child" 2>/dev/null || true
+        kill -TERM "-$child" 2>/dev/null || true
         wait "$child" 2>/dev/null || true
     fi
     if [ "${MUTATE_KEEP:-0}" = 1 ]; then
@@ -65,10 +65,10 @@ trap 'exit 129' HUP
 run() {
     setsid -w "$@" &
     child=$!
-    status=0
-    wait "$child" || status=$?
+    run_status=0
+    wait "$child" || run_status=$?
     child=""
-    return "$status"
+    return "$run_status"
 }
 
 src=$scratch/src
@@ -231,20 +231,24 @@ selected=$scratch/tests
 # shellcheck disable=SC2086
 ctest --test-dir "$build" -N $ctest_args | perl -ne 'print "$1\n" if /^\s*Test\s+#\d+: (\S+)/' >"$selected"
 
-# A fault's tests run first, the tests its description names before all others, so that a caught
-# fault costs the tests that catch it rather than the slowest of the suite.
-run_mutant_tests() {
+# Returns 0 when every test passes, 1 when one fails or times out, 2 when the mutant does not build.
+# The tests that the fault's description names run first, built alone where they are programs of
+# the build, so that a caught fault costs only those tests and their links; a fault they miss is
+# built whole and tested with every test.
+test_mutant() {
     named=$(perl "$tool" tests "$list" "$1" <"$selected" | paste -s -d '|' -)
     if [ -n "$named" ]; then
-        others=$(printf "%s\n" "$named" | tr "|" "\n" | grep -v -x -F -f - "$selected" | paste -s -d "|" -)
-    else
-        others=$(paste -s -d "|" "$selected")
-    fi
-    if [ -n "$named" ]; then
         echo "Tests named by the fault first: $named"
+        if printf '%s\n' "$named" | tr '|' '\n' | grep -q -v '^tst_'; then
+            run cmake --build "$build" -j"$jobs" || return 2
+        else
+            # shellcheck disable=SC2046
+            run cmake --build "$build" -j"$jobs" --target $(printf '%s\n' "$named" | tr '|' ' ') || return 2
+        fi
         run_tests --stop-on-failure -R "^($named)\$" || return 1
     fi
-    [ -z "$others" ] || run_tests --stop-on-failure -R "^($others)\$"
+    run cmake --build "$build" -j"$jobs" || return 2
+    run_tests --stop-on-failure || return 1
 }
 
 results=$scratch/results
@@ -265,13 +269,17 @@ while IFS="$tab" read -r id path; do
         cp "$file" "$scratch/original"
         if ! perl "$tool" apply "$list" "$id" "$src" >"$log" 2>&1; then
             result="not applied"
-        elif ! run cmake --build "$build" -j"$jobs" >>"$log" 2>&1; then
-            result="no build"
-        elif run_mutant_tests "$id" >>"$log" 2>&1; then
-            result="survived"
         else
-            result="caught"
-            failed=$(first_failure "$log")
+            status=0
+            test_mutant "$id" >>"$log" 2>&1 || status=$?
+            case $status in
+            0) result="survived" ;;
+            1)
+                result="caught"
+                failed=$(first_failure "$log")
+                ;;
+            *) result="no build" ;;
+            esac
         fi
         # Written back rather than moved, so that the file is newer than the mutant's objects and
         # the next build compiles it again (from ccache).
@@ -284,10 +292,17 @@ done <"$selection"
 
 echo
 perl -F'\t' -lane '
-    BEGIN { printf "%-24s %-40s %-12s %s\n", "id", "file", "result", "first failing test" }
-    printf "%-24s %-40s %-12s %s\n", @F[0..2], $F[3] // "";
+    push @rows, [@F[0..2], $F[3] // ""];
     $count{$F[2]}++;
     END {
+        my @head = ("id", "file", "result", "first failing test");
+        my @width = map { length } @head;
+        for my $row (@rows) {
+            $width[$_] = length $row->[$_] > $width[$_] ? length $row->[$_] : $width[$_] for 0..2;
+        }
+        my $format = join(" ", map { "%-${_}s" } @width[0..2]) . " %s\n";
+        printf $format, @head;
+        printf $format, @$_ for @rows;
         print "";
         print join(", ", map { ($count{$_} // 0) . " $_" } ("caught", "survived", "no build", "not applied"));
     }' "$results"
