@@ -161,14 +161,14 @@ SaveResult saveLines(const QDir& folder, const QString& name, const QStringList&
     // and refuses to be asked). A file system that cannot flush a file says so with EINVAL.
     if (mode)
         ::fchmod(file.get(), *mode);
-    if (::fsync(file.get()) != 0 && errno != EINVAL && errno != ENOTSUP)
-        return abandon(errno);
+    if (const int error = Platform::syncToDisk(file.get()); error != 0 && error != EINVAL && error != ENOTSUP)
+        return abandon(error);
     if (!file.close())
         return abandon(errno);
     if (::renameat(folderFd.get(), temporary.constData(), folderFd.get(), target.constData()) != 0)
         return abandon(errno);
     Platform::fileChanged();
-    ::fsync(folderFd.get());
+    Platform::syncToDisk(folderFd.get());
 
     // Other spellings would be read in place of this one. On a file system that ignores case they are
     // the very file just written, which must stay.

@@ -284,8 +284,9 @@ Result<> LaunchTransaction::writeRecord(const LaunchRecord& record)
     const bool written = record.serialize([&fd](QByteArrayView block) { return writeAll(fd.get(), block); });
     const int writeError = errno;
     Platform::fileChanged();
-    if (!written || ::fsync(fd.get()) != 0) {
-        const int error = written ? errno : writeError;
+    const int syncError = written ? Platform::syncToDisk(fd.get()) : 0;
+    if (!written || syncError != 0) {
+        const int error = written ? syncError : writeError;
         ::unlinkat(m_workFd, recordDraftName.constData(), 0);
         Platform::fileChanged();
         return failed(error);
@@ -299,7 +300,7 @@ Result<> LaunchTransaction::writeRecord(const LaunchRecord& record)
         return failed(error);
     }
     Platform::fileChanged();
-    ::fsync(m_workFd);
+    Platform::syncToDisk(m_workFd);
     Platform::fileChanged();
     return {};
 }

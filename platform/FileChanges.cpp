@@ -1,7 +1,10 @@
 #include "FileChanges.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
+
+#include <unistd.h>
 
 namespace Platform {
 
@@ -9,6 +12,7 @@ namespace {
 
 std::atomic<qint64> counted{0};
 std::atomic<qint64> killAt{0};
+std::atomic<qint64> syncs{0};
 
 } // namespace
 
@@ -29,6 +33,21 @@ void killAfterFileChange(qint64 k)
 qint64 fileChangesCounted()
 {
     return counted;
+}
+
+int syncToDisk(int fd)
+{
+    ++syncs;
+    while (::fsync(fd) != 0) {
+        if (errno != EINTR)
+            return errno;
+    }
+    return 0;
+}
+
+qint64 syncsCounted()
+{
+    return syncs;
 }
 
 } // namespace Platform

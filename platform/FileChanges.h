@@ -16,4 +16,12 @@ void killAfterFileChange(qint64 k);
 // Changes counted since the last killAfterFileChange() call.
 qint64 fileChangesCounted();
 
+// Flushes a file or folder to the disk (fsync, again after a signal) and returns 0 or the error.
+// Every flush that a save or the launch record relies on goes through here and is counted, since a
+// flush left out shows only after a power cut, which no test can stage.
+int syncToDisk(int fd);
+
+// Flushes made by syncToDisk() since the process started.
+qint64 syncsCounted();
+
 } // namespace Platform

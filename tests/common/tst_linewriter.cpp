@@ -1,3 +1,4 @@
+#include "FileChanges.h"
 #include "LineWriter.h"
 #include "WorkFolder.h"
 
@@ -53,8 +54,11 @@ private slots:
         QVERIFY(work.write("GANTREL.INI", "old upper\r\n") && work.write("gantrel.ini", "old lower\r\n"));
         QVERIFY(work.write("gantrel.ini.bak", "keep\r\n") && work.write(".Gantrel.ini.5e1f.new", "half"));
         QVERIFY(work.write(".Gantrel.ini.mine.new", "not from a save"));
+        const qint64 syncs = Platform::syncsCounted();
         const SaveResult result = saveLines(work.dir(), "Gantrel.ini", {"-vsync OFF"});
         QVERIFY2(result.ok, qPrintable(result.error));
+        // The new file reaches the disk before it replaces the old one, and the folder after that.
+        QCOMPARE(Platform::syncsCounted() - syncs, 2);
         QCOMPARE(work.dir().entryList(QDir::Files | QDir::Hidden, QDir::Name),
                  QStringList({".Gantrel.ini.mine.new", "Gantrel.ini", "gantrel.ini.bak"}));
         QCOMPARE(work.read("Gantrel.ini"), QByteArray("-vsync OFF\r\n"));

@@ -1,5 +1,6 @@
 #include "ArchiveMaker.h"
 #include "CommandLine.h"
+#include "FileChanges.h"
 #include "LaunchTransaction.h"
 #include "WorkFolder.h"
 
@@ -105,8 +106,11 @@ private slots:
         QVERIFY(extracted.isEmpty() && !launch.pending());
 
         QVERIFY(QDir::setCurrent(work.path()));
+        const qint64 syncs = Platform::syncsCounted();
         const Result<int> cancelled = launch.extract(LaunchPlan::extractions("sf2ce"), cancel);
         QVERIFY(cancelled.ok());
+        // The record and then its name are flushed to the disk.
+        QCOMPARE(Platform::syncsCounted() - syncs, 2);
         QCOMPARE(cancelled.value, IZ_CTRLC);
         QCOMPARE(extracted, QStringList{".\\roms\\sf2ce.zip"});
         QVERIFY(launch.pending() && !QFileInfo::exists(work.filePath("sf2t/t.rom")));
