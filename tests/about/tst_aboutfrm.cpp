@@ -31,6 +31,8 @@ private slots:
         QVERIFY(mainWindow.isEnabled());
         QTRY_VERIFY(about.isNull());
     }
+
+    void versionInOrder() { QCOMPARE(AboutFrm::versionText(1, 20, 300), QStringLiteral("Version 1.20.300")); }
 };
 
 QTEST_MAIN(TestAboutFrm)

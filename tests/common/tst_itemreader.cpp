@@ -1,6 +1,8 @@
 #include "ItemReader.h"
 
+#include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestItemReader : public QObject
@@ -62,6 +64,14 @@ private slots:
         QByteArray data;
         QVERIFY(!ItemReader::readFile(QStringLiteral("/nonexistent/roms.txt"), &data, &item));
         QVERIFY(!item.isEmpty());
+        // A file of the limit's size is read; one byte more is refused.
+        QTemporaryDir dir;
+        QFile edge(dir.filePath("edge"));
+        QVERIFY(edge.open(QIODevice::WriteOnly) && edge.resize(ItemReader::MaxFileSize));
+        QVERIFY(ItemReader::readFile(edge.fileName(), &data, &item));
+        QCOMPARE(data.size(), ItemReader::MaxFileSize);
+        QVERIFY(edge.resize(ItemReader::MaxFileSize + 1));
+        QVERIFY(!ItemReader::readFile(edge.fileName(), &data, &item));
     }
 };
 

@@ -156,10 +156,10 @@ private slots:
                 work.write("SF2T/hiscore.dat", "scores") && work.write("SF2T/sub/keep.txt", "keep") &&
                 QFile::link(QStringLiteral("sf2t.p1"), shared + QStringLiteral("/sf2t.p2")));
         // A damaged member of the first archive leaves its name free, and the second writes a name of another
-        // case there, which the clean-up must know too.
+        // case there, which the clean-up must know too. New folders nest, so they must go deepest first.
         QVERIFY(writeArchive(work.filePath("roms/sf2ce.zip"), {{"ce.rom", "ce"},
                                                                {"gfx/", {}},
-                                                               {"gfx/ce.gfx", QByteArray(300000, 'g')},
+                                                               {"gfx/hi/ce.gfx", QByteArray(300000, 'g')},
                                                                {"bad.rom", "aaaaaaaa", Stored}}));
         QByteArray zip = work.read("roms/sf2ce.zip");
         QVERIFY(work.write("roms/sf2ce.zip", zip.replace(zip.indexOf("aaaa"), 1, "b")));

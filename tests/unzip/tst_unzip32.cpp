@@ -356,13 +356,15 @@ private slots:
         QVERIFY(m_work->write("game/a.rom", "old") && m_work->write("game/b.rom", "old"));
         for (const auto& [name, year] : {std::pair{"game/a.rom", 1990}, std::pair{"game/b.rom", 2005}}) {
             QFile file(name);
-            QVERIFY(file.open(QIODevice::ReadWrite) &&
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.setPermissions(QFile::ReadOwner | QFile::WriteOwner) &&
                     file.setFileTime(QDateTime(QDate(year, 1, 1), QTime(0, 0)), QFileDevice::FileModificationTime));
         }
         heard.replaceAnswers = answers;
         QCOMPARE(unzip("o.zip", flags).status, 1);
         // No temporary file is left behind; each answer given is asked for, and no more.
         QTEST(tree("game"), "files");
+        // A replaced file keeps the user's permissions.
+        QCOMPARE(QFile::permissions("game/b.rom") & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
         QCOMPARE(heard.asked, QStringList({"game/a.rom", "game/b.rom"}).mid(0, answers.size()));
         QVERIFY2(printed.isEmpty() ? heard.printed.isEmpty() : heard.printed.contains(printed), heard.printed.data());
         if (flags.first().first == &DCL::fQuiet)
