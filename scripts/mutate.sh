@@ -165,6 +165,9 @@ if ($command eq 'select') {
 }
 PERL
 
+# The list is read from a copy, so that editing it during a run changes nothing.
+cp "$list" "$scratch/mutations.txt"
+list=$scratch/mutations.txt
 selection=$scratch/selection
 if ! perl "$tool" select "$list" "$@" >"$selection"; then
     exit 2
@@ -207,9 +210,11 @@ if ! run cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE="$build_type" -DGANTREL_
     exit 3
 fi
 
+# ctest runs in the build folder (its --test-dir option needs CMake 3.20).
+cd "$build"
 # shellcheck disable=SC2086
 run_tests() {
-    run ctest --test-dir "$build" -j"$jobs" --timeout "$timeout" "$@" $ctest_args
+    run ctest -j"$jobs" --timeout "$timeout" "$@" $ctest_args
 }
 
 # The first test that ctest reports as failed, timed out or not run.
@@ -229,7 +234,7 @@ echo "All tests pass on the unchanged copy ($(($(date +%s) - start)) s)"
 # The tests that MUTATE_CTEST_ARGS selects, one name a line.
 selected=$scratch/tests
 # shellcheck disable=SC2086
-ctest --test-dir "$build" -N $ctest_args | perl -ne 'print "$1\n" if /^\s*Test\s+#\d+: (\S+)/' >"$selected"
+ctest -N $ctest_args | perl -ne 'print "$1\n" if /^\s*Test\s+#\d+: (\S+)/' >"$selected"
 
 # Returns 0 when every test passes, 1 when one fails or times out, 2 when the mutant does not build.
 # The tests that the fault's description names run first, built alone where they are programs of
