@@ -7,11 +7,6 @@
 #include <sys/stat.h>
 #include <zip.h>
 
-bool canEncrypt()
-{
-    return zip_encryption_method_supported(ZIP_EM_TRAD_PKWARE, 1) != 0;
-}
-
 bool writeArchive(const QString& path, const QList<ArchiveMember>& members)
 {
     int error = 0;

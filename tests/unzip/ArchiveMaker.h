@@ -27,9 +27,6 @@ QByteArray archiveBytes(const QList<ArchiveMember>& members);
 // Empty stored members m0, m1, ...: a large central directory, or a set of many files.
 QList<ArchiveMember> emptyMembers(int count);
 
-// Whether this libzip can write encrypted members.
-bool canEncrypt();
-
 // A wrong password that the archive turns away for every encrypted member when the member is
 // opened. The traditional scheme checks a password by a single byte, so about one wrong password
 // in 256 gets past that check and fails only later, while reading.

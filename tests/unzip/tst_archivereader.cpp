@@ -63,7 +63,7 @@ private slots:
             stored += QByteArray::number(i * 7919 % 10007);
         const QByteArray mixed = archiveBytes({{"plain.txt", QByteArray(3000, 'p'), 0, time},
                                                {"stored.bin", stored, Stored},
-                                               {"secret.txt", "hidden words", canEncrypt() ? Encrypted : 0},
+                                               {"secret.txt", "hidden words", Encrypted},
                                                {"dir/"},
                                                {"link", "plain.txt", Symlink},
                                                {"empty"},
@@ -75,7 +75,6 @@ private slots:
         QTest::addRow("comment") << commented + "hello" << zip_uint64_t(3) << true;
         // More entries than a plain end record can count, so libzip writes zip64 end records.
         const QByteArray many = archiveBytes(emptyMembers(70000));
-        QTest::addRow("zip64, slices of 3") << many << zip_uint64_t(3) << true;
         QTest::addRow("zip64, default slices") << many << Unzip::ArchiveReader::DefaultSliceSize << true;
 
         // Its local header claims an extra field that ends near the end of the archive, or past it.
@@ -99,7 +98,6 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(zip_uint64_t, sliceSize);
-        QFETCH(bool, sliced);
         QTemporaryDir dir;
         QFile file(dir.filePath("set.zip"));
         QVERIFY(!bytes.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
@@ -112,7 +110,7 @@ private slots:
         int readerError = ZIP_ER_OK;
         QCOMPARE(first.open(path, &readerError, sliceSize), bool(whole));
         QCOMPARE(readerError, wholeError);
-        QCOMPARE(first.sliced(), sliced);
+        QTEST(first.sliced(), "sliced");
         if (!whole)
             return;
         int commentLength = -1;

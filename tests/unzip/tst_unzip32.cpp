@@ -122,6 +122,7 @@ Result unzip(const QString& zip, const Flags& flags = {}, QList<QByteArray> name
     for (const auto& [flag, value] : Flags{{&DCL::noflag, 1}, {&DCL::ndflag, 1}} + flags)
         dcl.*flag = value;
     heard.totals = {onPrint, nullptr, onReplace, onPassword, onList, nullptr, 0, 0, 0, 0, 0};
+    heard.progress.clear();
     std::vector<char*> pointers;
     for (QByteArray& name : names)
         pointers.push_back(name.isNull() ? nullptr : name.data());
@@ -232,9 +233,8 @@ private slots:
         row("no target yet", {"-"}, {{{"d/a.rom", "a"}}}, {0});
         // The launcher gives no password: the encrypted member is skipped, and still names the file the next one
         // replaces, as the plan has it.
-        if (canEncrypt())
-            row("an encrypted member, then its name in another case", {},
-                {{{"dup.bin", "1", Encrypted}, {"DUP.bin", "2"}}}, {82});
+        row("an encrypted member, then its name in another case", {}, {{{"dup.bin", "1", Encrypted}, {"DUP.bin", "2"}}},
+            {82});
         // A file or folder of another case is the member's. Of several spellings the exact one of the kind wanted
         // wins, then the first of that kind in byte order; other scripts meet by their case.
         row("names of several cases", {"f:a.rom", "f:A.ROM", "f:\u00c9T\u00c9.rom", "f:SUB", "d:Sub", "f:sub"},
@@ -249,7 +249,6 @@ private slots:
         QFETCH(QStringList, disk);
         QFETCH(QList<QList<ArchiveMember>>, archives);
         QFETCH(QList<int>, statuses);
-        QFETCH(QStringList, movedAside);
         QVERIFY(m_work->makeFolder("outside"));
         if (!disk.contains("-"))
             QVERIFY(m_work->makeFolder("game"));
@@ -290,7 +289,7 @@ private slots:
                 planned.append(path);
             }
         }
-        QCOMPARE(moved, movedAside);
+        QTEST(moved, "movedAside");
         planned.sort();
         const QMap<QString, QByteArray> before = tree("game");
         const QMap<QString, QByteArray> outside = tree("outside");
@@ -320,27 +319,20 @@ private slots:
             {"a.rom", "new"}, {"b.rom", "new"}, {"c.rom", "new"}, {"my game", "/"}, {"my game/a b.rom", "new"}};
         Files newerOnly = allNew, keptA = allNew, kept = allNew;
         newerOnly["b.rom"] = keptA["a.rom"] = kept["a.rom"] = kept["b.rom"] = "old";
-        QTest::newRow("only newer") << Flags{{&DCL::ExtractOnlyNewer, 1}} << QList<int>() << newerOnly
-                                    << QByteArray("extracting: a.rom\n");
-        QTest::newRow("freshen") << Flags{{&DCL::nfflag, 1}} << QList<int>()
-                                 << Files{{"a.rom", "new"}, {"b.rom", "old"}} << QByteArray("extracting: a.rom\n");
-        QTest::newRow("space to underscore")
-            << Flags{{&DCL::SpaceToUnderscore, 1}} << QList<int>()
-            << Files{{"a.rom", "new"}, {"b.rom", "new"}, {"c.rom", "new"}, {"my_game", "/"}, {"my_game/a_b.rom", "new"}}
-            << QByteArray("my_game/a_b.rom");
-        QTest::newRow("quiet: warnings and errors only")
-            << Flags{{&DCL::fQuiet, 1}} << QList<int>() << allNew << QByteArray("skipped \"../up.rom\"");
-        QTest::newRow("quiet: nothing") << Flags{{&DCL::fQuiet, 2}} << QList<int>() << allNew << QByteArray();
-        QTest::newRow("replaced, not asked")
-            << Flags{{&DCL::PromptToOverwrite, 1}} << QList<int>() << allNew << QByteArray("extracting: b.rom\n");
-        QTest::newRow("kept, not asked") << Flags{{&DCL::noflag, 0}} << QList<int>() << kept
-                                         << QByteArray("extracting: c.rom\n");
-        QTest::newRow("no, then yes") << Flags{{&DCL::noflag, 0}, {&DCL::PromptToOverwrite, 1}}
-                                      << QList<int>{IDM_REPLACE_NO, IDM_REPLACE_YES} << keptA
-                                      << QByteArray("extracting: b.rom\n");
-        QTest::newRow("none keeps the rest")
-            << Flags{{&DCL::noflag, 0}, {&DCL::PromptToOverwrite, 1}} << QList<int>{IDM_REPLACE_NONE} << kept
-            << QByteArray("extracting: c.rom\n");
+        const auto row = [](const char* name, const Flags& flags, const QList<int>& answers, const Files& files,
+                            const QByteArray& printed) { QTest::newRow(name) << flags << answers << files << printed; };
+        row("only newer", {{&DCL::ExtractOnlyNewer, 1}}, {}, newerOnly, "extracting: a.rom\n");
+        row("freshen", {{&DCL::nfflag, 1}}, {}, {{"a.rom", "new"}, {"b.rom", "old"}}, "extracting: a.rom\n");
+        row("space to underscore", {{&DCL::SpaceToUnderscore, 1}}, {},
+            {{"a.rom", "new"}, {"b.rom", "new"}, {"c.rom", "new"}, {"my_game", "/"}, {"my_game/a_b.rom", "new"}},
+            "my_game/a_b.rom");
+        row("quiet: warnings and errors only", {{&DCL::fQuiet, 1}}, {}, allNew, "skipped \"../up.rom\"");
+        row("quiet: nothing", {{&DCL::fQuiet, 2}}, {}, allNew, {});
+        row("replaced, not asked", {{&DCL::PromptToOverwrite, 1}}, {}, allNew, "extracting: b.rom\n");
+        row("kept, not asked", {{&DCL::noflag, 0}}, {}, kept, "extracting: c.rom\n");
+        const Flags asked{{&DCL::noflag, 0}, {&DCL::PromptToOverwrite, 1}};
+        row("no, then yes", asked, {IDM_REPLACE_NO, IDM_REPLACE_YES}, keptA, "extracting: b.rom\n");
+        row("none keeps the rest", asked, {IDM_REPLACE_NONE}, kept, "extracting: c.rom\n");
     }
 
     void optionsAndExistingFiles()
@@ -382,13 +374,11 @@ private slots:
         QCOMPARE(heard.progress, (QList<QList<long long>>{{0, 3}, {0, 3}, {0, 3}, {1, 3}, {2, 3}, {3, 3}}));
 
         QVERIFY(QDir("game").removeRecursively());
-        heard.progress.clear();
         heard.stopAfter = 0;
         QCOMPARE(unzip("p.zip"), (Result{80, {"large.rom"}}));
         QCOMPARE(m_work->read("game/large.rom"), romBytes(13 * 1024 * 1024, 7));
 
         QVERIFY(writeArchive("many.zip", emptyMembers(5000)) && QDir("game").removeRecursively());
-        heard.progress.clear();
         QCOMPARE(unzip("many.zip"), (Result{80, {}}));
         QCOMPARE(heard.progress, (QList<QList<long long>>{{0, 5000}}));
     }
@@ -426,10 +416,10 @@ private slots:
             << archiveBytes(unsafe) << 0 << Result{1, {"a.rom", "good", "in the way.rom/", "slash"}};
         // Members too deep or too long for the file system are skipped, without recursion.
         const QByteArray sixtyFour = QByteArray("d/").repeated(64);
-        QStringList deep{"a.rom", "in the way.rom/", sixtyFour + "deep.rom"};
+        QStringList deep{"a.rom"};
         for (QString folder = "d/"; folder.size() <= sixtyFour.size(); folder += "d/")
             deep.append(folder);
-        deep.sort();
+        deep.append({sixtyFour + "deep.rom", "in the way.rom/"});
         QTest::newRow("too deep, too long") << archiveBytes({{QString(QByteArray("a/").repeated(32000) + "f"), "x"},
                                                              {QString(sixtyFour + "d/f"), "x"},
                                                              {QString(sixtyFour + "deep.rom"), "kept"},
@@ -464,8 +454,6 @@ private slots:
 
     void encryptedMembers()
     {
-        if (!canEncrypt())
-            QSKIP("this libzip cannot write encrypted members");
         QVERIFY(writeArchive("e.zip", {{"plain.rom", "plain"},
                                        {"secret.rom", romBytes(20000, 6), Encrypted},
                                        {"secret2.rom", "two", Stored | Encrypted}}));
