@@ -6,8 +6,6 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include <cstdio>
-
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -39,14 +37,12 @@ class TestLaunch : public MainFrmTest
         const QString record = m_work->filePath(QStringLiteral("launch.txt"));
         if (!QTest::qWaitFor([&] { return QFileInfo::exists(record); }, 20000))
             return {QStringLiteral("(not started)")};
-        QStringList lines =
-            Platform::decodeLocal(m_work->read(QStringLiteral("launch.txt"))).split(u'\n', Qt::SkipEmptyParts);
+        // Every line ends with LF: without the last one, the lines split whole, empty arguments kept.
+        QStringList lines = Platform::decodeLocal(m_work->read(QStringLiteral("launch.txt"))).chopped(1).split(u'\n');
         QFile::remove(record);
         const qsizetype end = lines.indexOf(QStringLiteral("--"));
         m_files = lines.mid(end + 1);
         lines.resize(end);
-        for (QString& argument : lines)
-            argument = argument.mid(1, argument.size() - 2);
         return lines;
     }
     bool exists(const QString& relative) const { return QFileInfo::exists(m_work->filePath(relative)); }
@@ -71,8 +67,8 @@ private slots:
         QTest::addColumn<QString>("dialog");
         QTest::addColumn<QString>("game");
         QTest::addColumn<QStringList>("started");
-        const QStringList galaga{"galaga", "./galaga/a.rom", "./galaga/gfx/b.rom"};
-        QTest::newRow("selection") << QStringLiteral("Pac Man") << QString() << "Galaga" << galaga;
+        QTest::newRow("selection") << QStringLiteral("Pac Man") << QString() << "Galaga"
+                                   << QStringList{"galaga", "./galaga/a.rom", "./galaga/gfx/b.rom"};
         // Three sets share the folder sf2t, where the archive they build on completes them.
         QTest::newRow("close box") << QString() << QString() << "Street Fighter II CE"
                                    << QStringList{"sf2ce", "./sf2t/ce.rom", "./sf2t/t.rom"};
@@ -80,8 +76,6 @@ private slots:
                               << QStringList{"sf2cej", "./sf2t/cej.rom", "./sf2t/tj.rom"};
         QTest::newRow("About") << QStringLiteral("About") << QStringLiteral("AboutFrm") << "SF2 Turbo Japan"
                                << QStringList{"sf2tj", "./sf2t/tj.rom"};
-        QTest::newRow("Options For This Game")
-            << QStringLiteral("InputOpt") << QStringLiteral("Inputfrm") << "Galaga" << galaga;
     }
 
     // Any next action in the main window removes the extracted files, and only those.
@@ -152,7 +146,6 @@ private slots:
         click(QStringLiteral("Launch"));
         QVERIFY(select("Galaga"));
         click(QStringLiteral("Launch"));
-        QVERIFY(m_frm->isEnabled());
         const QString program = m_work->filePath("TORVAK.EXE");
         QCOMPARE(started, (QStringList{"pacman", program, m_work->path(), "galaga", program, m_work->path()}));
         QCOMPARE(enabled, (QList<bool>{false, false}));
@@ -178,8 +171,8 @@ private slots:
         QCOMPARE(launch(), QStringList{Platform::decodeLocal("l\xe9t")});
         // The game's file is found and rewritten under the set's own bytes.
         const QByteArray gameFile = root + "/l\xe9t.ini";
-        std::FILE* file = std::fopen(gameFile.constData(), "wb");
-        QVERIFY(file && std::fputs("; dip switches\r\n-dip 12 34 56\r\n", file) >= 0 && std::fclose(file) == 0);
+        QVERIFY(m_work->write("x.ini", "; dip switches\r\n-dip 12 34 56\r\n") &&
+                ::rename(root + "/x.ini", gameFile) == 0);
         click(QStringLiteral("InputOpt"));
         QWidget* dialog = topLevel(QStringLiteral("Inputfrm"));
         QCOMPARE(dialog->findChild<QLineEdit*>(QStringLiteral("dip1"))->text(), QStringLiteral("12"));
@@ -204,26 +197,20 @@ private slots:
         QVERIFY(select("Galaga"));
         QTest::keyClick(m_list, Qt::Key_Return);
         QCOMPARE(launched(), QStringList{"galaga"});
-        // The same game again: the first extraction goes whole, the emulator's file with it, and the set is
-        // extracted anew.
+        // The same game again, by the keypad's Enter: the first extraction goes whole, the emulator's file with
+        // it, and the set is extracted anew.
         QVERIFY(m_work->write("galaga/stray.sav", "x"));
-        QTest::keyClick(m_list, Qt::Key_Return);
+        QTest::keyClick(m_list, Qt::Key_Enter);
         QCOMPARE(launched(), QStringList{"galaga"});
         QCOMPARE(m_files, (QStringList{"./galaga/a.rom", "./galaga/gfx/b.rom"}));
-        // The list keeps the keyboard: Down selects the next game (cleaning up), Enter launches it.
+        // The list keeps the keyboard.
         QCOMPARE(QApplication::focusWidget(), m_list);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
-        QVERIFY(m_list->currentItem()->text() == "Pac Man" && !exists("galaga"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QCOMPARE(launched(), QStringList{"pacman"});
 
         // A double click launches. The settings are read anew at every launch, and each of their arguments
         // reaches the emulator whole.
         QVERIFY(m_work->write("Gantrel.INI", "-cfg \"my file\"\r\n") && select("Pac Man"));
         QTest::mouseDClick(m_list->viewport(), Qt::LeftButton, {},
                            m_list->visualItemRect(m_list->currentItem()).center());
-        QCOMPARE(launched(), (QStringList{"pacman", "-cfg", "my file"}));
-        QTest::keyClick(m_list, Qt::Key_Enter);
         QCOMPARE(launched(), (QStringList{"pacman", "-cfg", "my file"}));
         // The emulator is no child of the program's, so none is left over as a zombie. (Under the thread
         // sanitizer, its symbolizer is a child that lives on.)

@@ -115,7 +115,6 @@ private slots:
         QCOMPARE(extracted, QStringList{".\\roms\\sf2ce.zip"});
         QVERIFY(launch.pending() && !QFileInfo::exists(work.filePath("sf2t/t.rom")));
         QVERIFY(launch.cleanUp().ok());
-        QVERIFY(!launch.pending());
         QCOMPARE(work.read("sf2t/t.rom"), QByteArray("user's t"));
 
         // The emulator has put a folder where the user's file must go back: the clean-up says where
@@ -150,8 +149,7 @@ private slots:
         // reached through a symbolic link of another spelling.
         QTemporaryDir elsewhere(QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm/gantrel-XXXXXX") : QString());
         const QString shared = elsewhere.filePath(QStringLiteral("sf2t"));
-        QVERIFY(work.write("torvak.exe") && work.makeFolder("roms") && QDir().mkpath(shared) &&
-                QFile::link(shared, work.filePath("SF2T")));
+        QVERIFY(work.makeFolder("roms") && QDir().mkpath(shared) && QFile::link(shared, work.filePath("SF2T")));
         QVERIFY(work.write("SF2T/sf2t.p1", "user p1") && work.write("SF2T/SF2T.P3", "user p3, another spelling") &&
                 work.write("SF2T/hiscore.dat", "scores") && work.write("SF2T/sub/keep.txt", "keep") &&
                 QFile::link(QStringLiteral("sf2t.p1"), shared + QStringLiteral("/sf2t.p2")));

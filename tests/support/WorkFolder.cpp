@@ -31,7 +31,7 @@ bool WorkFolder::layEmulator(const QByteArray& catalogue) const
 bool WorkFolder::layRecordingEmulator(const QByteArray& catalogue) const
 {
     // Written under another name and then renamed, so that launch.txt appears whole.
-    const QByteArray script = "#!/bin/sh\n{\n  for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done\n  printf -- '--\\n'\n"
+    const QByteArray script = "#!/bin/sh\n{\n  printf '%s\\n' \"$@\" --\n"
                               "  find . -mindepth 2 -type f ! -path './roms/*' ! -path './.*' | LC_ALL=C sort\n"
                               "} > launch.tmp\nmv launch.tmp launch.txt\n";
     return layEmulator(catalogue) && write(QStringLiteral("torvak.exe"), script) &&

@@ -9,8 +9,6 @@
 class WorkFolder final
 {
 public:
-    WorkFolder() = default;
-
     QString path() const { return m_dir.path(); }
     QDir dir() const { return QDir(m_dir.path()); }
     QString filePath(const QString& relative) const { return m_dir.filePath(relative); }
@@ -24,7 +22,7 @@ public:
     bool layEmulator(const QByteArray& catalogue) const;
 
     // The same with a stand-in emulator that, when started, writes launch.txt: its arguments, one
-    // per line in brackets, then "--", then the files inside the folders of the working folder
+    // per line, then "--", then the files inside the folders of the working folder
     // other than roms/ and hidden ones, as "./folder/file", sorted.
     bool layRecordingEmulator(const QByteArray& catalogue) const;
 
