@@ -11,7 +11,7 @@ class TestAboutFrm : public QObject
 
 private slots:
     // Enter presses OK, and Esc closes the box as well: the main window is enabled again and the box goes.
-    // The close box is the shared dialog code's, checked with the option dialogs.
+    // The close box closes through close(), as the option dialogs' Cancel buttons do.
     void closesAndEnablesMainWindow_data()
     {
         QTest::addColumn<int>("key");
