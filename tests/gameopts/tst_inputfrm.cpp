@@ -16,7 +16,6 @@ class TestInputfrm : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { m_main.show(); }
     void init() { m_work.reset(new WorkFolder); }
     void cleanup() { delete m_frm; }
     void editsEachDevice()
