@@ -70,8 +70,7 @@ private slots:
         }
 
         // A typed text that is no device gives no line; Force Linear has a line of its own, not Force Banked's;
-        // a line break in the free text would smuggle in
-        // lines of its own.
+        // a line break in the free text would smuggle in lines of its own.
         Preferences typed;
         typed.swapMode = SwapMode::FpuCopy;
         typed.players[0] = QStringLiteral("keyboard 1");
