@@ -9,15 +9,6 @@ class TestItemReader : public QObject
 {
     Q_OBJECT
 
-    static QStringList readAll(const QByteArray& data)
-    {
-        ItemReader reader(data);
-        QStringList items;
-        for (QString item; reader.readItem(&item);)
-            items.append(item);
-        return items;
-    }
-
 private slots:
     void items_data()
     {
@@ -38,8 +29,6 @@ private slots:
             << QByteArray("a\nb\n\nc\rd\r\re\n\rf") << QStringList{"a", "b", "", "c", "d", "", "e", "", "f"};
         QTest::newRow("byte-order mark skipped at the start only")
             << QByteArray("\xEF\xBB\xBFgame,\xEF\xBB\xBF") << QStringList{"game", QStringLiteral("\uFEFF")};
-        QTest::newRow("local 8-bit text")
-            << QByteArray("caf\xC3\xA9,ok") << QStringList{QStringLiteral("caf\u00e9"), "ok"};
         QTest::newRow("10 MB line") << QByteArray(10 << 20, 'x') + ",y" << QStringList{QString(10 << 20, u'x'), "y"};
         QTest::newRow("NUL byte kept") << QByteArray("a\0b,c", 5) << QStringList{QString::fromLatin1("a\0b", 3), "c"};
     }
@@ -48,7 +37,11 @@ private slots:
     {
         QFETCH(QByteArray, data);
         QFETCH(QStringList, expected);
-        QCOMPARE(readAll(data), expected);
+        ItemReader reader(data);
+        QStringList items;
+        for (QString item; reader.readItem(&item);)
+            items.append(item);
+        QCOMPARE(items, expected);
     }
 
     void endsAndFailures()

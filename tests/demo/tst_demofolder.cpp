@@ -36,8 +36,7 @@ private slots:
 
         // The guide that the message about a missing catalogue names lies beside the catalogue.
         const QByteArray guide = work.read("demo/Gantrel.txt");
-        for (const char* file : {"roms.txt", "gantrel.ini"})
-            QVERIFY2(guide.contains(file), file);
+        QVERIFY(guide.contains("roms.txt"));
         QCOMPARE(guide.count("\r\n"), guide.count('\n'));
     }
 };

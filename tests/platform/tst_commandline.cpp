@@ -16,13 +16,10 @@ private slots:
         QTest::newRow("blanks in a row") << "torvak.exe pacman  -vsync OFF "
                                          << QStringList{"torvak.exe", "pacman", "-vsync", "OFF"};
         QTest::newRow("tab") << "a\tb" << QStringList{"a", "b"};
-        QTest::newRow("quotes group") << "torvak.exe x -cfg \"my file.cfg\""
-                                      << QStringList{"torvak.exe", "x", "-cfg", "my file.cfg"};
         QTest::newRow("quotes inside a word, empty, doubled")
             << "a\"b c\"d \"\" \"a\"\"b\"" << QStringList{"ab cd", "", "a\"b"};
         QTest::newRow("unclosed quote") << "a \"b c" << QStringList{"a", "b c"};
         QTest::newRow("backslashes literal") << "C:\\games\\x\\ y" << QStringList{"C:\\games\\x\\", "y"};
-        QTest::newRow("escaped quote") << "a\\\"b" << QStringList{"a\"b"};
         QTest::newRow("even, then odd backslashes before quote")
             << "\"a\\\\\" b \"a\\\\\\\" b\"" << QStringList{"a\\", "b", "a\\\" b"};
         QTest::newRow("only blanks") << "   " << QStringList{};

@@ -69,14 +69,15 @@ private slots:
             QCOMPARE(PreferencesFile::parse(written(p)), p);
         }
 
-        // A typed text that is no device gives no line; a line break in the free text would smuggle in
-        // lines of its own.
+        // A typed text that is no device gives no line; Force Linear has a line of its own, not Force Banked's;
+        // a line break in the free text would smuggle in lines of its own.
         Preferences typed;
         typed.swapMode = SwapMode::FpuCopy;
         typed.players[0] = QStringLiteral("keyboard 1");
+        typed.forceLinear = true;
         typed.other = QStringLiteral("-a\r\n-novesa\n-b\rc");
         QCOMPARE(written(typed), QByteArray("-res 384 224\r\n-frameskip AUTO\r\n-fpucopy\r\n-vsync OFF\r\n"
-                                            "-setinput 2 key1\r\nother\r\n-a -novesa -b c\r\n"));
+                                            "-linear\r\n-setinput 2 key1\r\nother\r\n-a -novesa -b c\r\n"));
 
         // A folder of that name is no settings file. Reading another spelling is tst_optionfrm's (it
         // opens GANTREL.INI), replacing every spelling on saving the line writer's.
