@@ -81,18 +81,4 @@ bool fileExists(const QDir& base, const QString& relativePath)
     return !findEntry(base, relativePath, EntryKind::File).isEmpty();
 }
 
-bool entryExists(const QDir& base, const QString& relativePath)
-{
-    return !findEntry(base, relativePath, EntryKind::Any).isEmpty();
-}
-
-bool sameEntry(const QString& first, const QString& second)
-{
-    struct stat a = {};
-    struct stat b = {};
-    if (::stat(encodeLocal(first).constData(), &a) != 0 || ::stat(encodeLocal(second).constData(), &b) != 0)
-        return false;
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 } // namespace Platform

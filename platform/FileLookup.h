@@ -16,11 +16,4 @@ QString findEntry(const QDir& base, const QString& relativePath, EntryKind kind)
 // Existence test of an ordinary file (a symbolic link to one counts).
 bool fileExists(const QDir& base, const QString& relativePath);
 
-// Existence test that matches folders as well as ordinary files.
-bool entryExists(const QDir& base, const QString& relativePath);
-
-// True when both paths name the same file on disk, as two spellings do on a file system that
-// ignores case.
-bool sameEntry(const QString& first, const QString& second);
-
 } // namespace Platform
