@@ -1,5 +1,7 @@
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -103,6 +105,23 @@ inline bool writtenByChild(const std::function<bool()>& write)
         ::_exit(write() ? 0 : 1);
     int status = 1;
     return child > 0 && ::waitpid(child, &status, 0) == child && status == 0;
+}
+
+// Runs the benchmarks that the command line selects; with `alone`, only that one, registered as
+// `run` and run once in real time. Returns the program's exit status.
+inline int runBenchmarks(int argc, char** argv, const char* alone = nullptr, void (*run)(benchmark::State&) = nullptr)
+{
+    if (alone)
+        benchmark::RegisterBenchmark(alone, run)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    if (alone)
+        benchmark::RunSpecifiedBenchmarks(nullptr, nullptr, alone);
+    else
+        benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }
 
 // The peak resident memory of this process so far.

@@ -269,21 +269,7 @@ BENCHMARK(BM_NewFolder_KeptLinks)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {
-    const bool million = argc > 1 && std::strcmp(argv[argc - 1], "--million") == 0;
-    if (million) {
-        --argc;
-        benchmark::RegisterBenchmark("BM_Million_Record", BM_Million_Record)
-            ->Iterations(1)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-    }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    if (million)
-        benchmark::RunSpecifiedBenchmarks(nullptr, nullptr, "BM_Million_Record");
-    else
-        benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    if (argc > 1 && std::strcmp(argv[argc - 1], "--million") == 0)
+        return runBenchmarks(argc - 1, argv, "BM_Million_Record", BM_Million_Record);
+    return runBenchmarks(argc, argv);
 }

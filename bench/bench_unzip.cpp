@@ -285,24 +285,12 @@ double median(std::vector<double> values)
 int main(int argc, char** argv)
 {
     // --million or --deep: one extraction of that archive alone, with its peak memory.
-    const char* once = nullptr;
-    if (argc > 1 && (std::strcmp(argv[argc - 1], "--million") == 0 || std::strcmp(argv[argc - 1], "--deep") == 0)) {
-        once = std::strcmp(argv[--argc], "--million") == 0 ? "BM_Ours_Million" : "BM_Ours_Deep";
-        benchmark::RegisterBenchmark(once, std::strcmp(once, "BM_Ours_Deep") == 0 ? BM_Ours_Deep : BM_Ours_Million)
-            ->Iterations(1)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-    }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    if (once) {
-        benchmark::RunSpecifiedBenchmarks(nullptr, nullptr, once);
-        benchmark::Shutdown();
-        return 0;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    if (argc > 1 && std::strcmp(argv[argc - 1], "--million") == 0)
+        return runBenchmarks(argc - 1, argv, "BM_Ours_Million", BM_Ours_Million);
+    if (argc > 1 && std::strcmp(argv[argc - 1], "--deep") == 0)
+        return runBenchmarks(argc - 1, argv, "BM_Ours_Deep", BM_Ours_Deep);
+    if (const int status = runBenchmarks(argc, argv))
+        return status;
     for (const char* size : {"large", "small"}) {
         const double ours = median(timings.value(QStringLiteral("ours %1").arg(QLatin1String(size))));
         const double unzip = median(timings.value(QStringLiteral("unzip %1").arg(QLatin1String(size))));
